@@ -1,0 +1,142 @@
+#include "velmoradine/platform/dispatch/clock.hpp"
+
+#include <condition_variable>
+#include <thread>
+
+namespace velmoradine {
+namespace {
+
+// The system clock's calls are made by one timer thread that sleeps until the
+// earliest deadline. It lives for the whole process.
+class SystemClock final : public Clock {
+ public:
+  SystemClock() : thread_([this] { run(); }) { thread_.detach(); }
+
+  TimePoint now() const override { return std::chrono::system_clock::now(); }
+
+  TimerId schedule(TimePoint deadline, std::function<void()> fire) override {
+    std::lock_guard lock(mutex_);
+    TimerId id = nextId_++;
+    pending_.emplace(std::make_pair(deadline, id), std::move(fire));
+    wake_.notify_one();
+    return id;
+  }
+
+  bool cancel(TimerId id) override {
+    std::lock_guard lock(mutex_);
+    for (auto it = pending_.begin(); it != pending_.end(); ++it) {
+      if (it->first.second == id) {
+        pending_.erase(it);
+        return true;
+      }
+    }
+    return false;
+  }
+
+ private:
+  void run() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+      if (pending_.empty()) {
+        wake_.wait(lock);
+        continue;
+      }
+      auto first = pending_.begin();
+      TimePoint deadline = first->first.first;
+      TimePoint current = now();
+      if (deadline > current) {
+        // Wait on the steady clock so that wall-clock jumps neither stall nor
+        // rush the timers; the loop re-reads the wall time on every wake.
+        wake_.wait_for(lock, deadline - current);
+        continue;
+      }
+      auto fire = std::move(first->second);
+      pending_.erase(first);
+      lock.unlock();
+      fire();
+      lock.lock();
+    }
+  }
+
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  TimerId nextId_ = 1;
+  std::multimap<std::pair<TimePoint, TimerId>, std::function<void()>> pending_;
+  std::thread thread_;
+};
+
+std::mutex& currentMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+
+std::shared_ptr<Clock>& currentSlot() {
+  static std::shared_ptr<Clock> clock = Clock::system();
+  return clock;
+}
+
+}  // namespace
+
+std::shared_ptr<Clock> Clock::system() {
+  // Never destroyed: its timer thread may still be waiting when the process
+  // exits.
+  static const std::shared_ptr<Clock> clock(new SystemClock, [](Clock*) {});
+  return clock;
+}
+
+std::shared_ptr<Clock> Clock::current() {
+  std::lock_guard lock(currentMutex());
+  return currentSlot();
+}
+
+void Clock::setCurrent(std::shared_ptr<Clock> clock) {
+  std::lock_guard lock(currentMutex());
+  currentSlot() = clock ? std::move(clock) : system();
+}
+
+ManualClock::ManualClock(TimePoint start) : now_(start) {}
+
+Clock::TimePoint ManualClock::now() const {
+  std::lock_guard lock(mutex_);
+  return now_;
+}
+
+Clock::TimerId ManualClock::schedule(TimePoint deadline, std::function<void()> fire) {
+  std::lock_guard lock(mutex_);
+  TimerId id = nextId_++;
+  pending_.emplace(std::make_pair(deadline, id), std::move(fire));
+  return id;
+}
+
+bool ManualClock::cancel(TimerId id) {
+  std::lock_guard lock(mutex_);
+  for (auto it = pending_.begin(); it != pending_.end(); ++it) {
+    if (it->first.second == id) {
+      pending_.erase(it);
+      return true;
+    }
+  }
+  return false;
+}
+
+void ManualClock::advance(Duration delta) {
+  std::unique_lock lock(mutex_);
+  const TimePoint target = now_ + delta;
+  while (!pending_.empty() && pending_.begin()->first.first <= target) {
+    auto first = pending_.begin();
+    if (first->first.first > now_) now_ = first->first.first;
+    auto fire = std::move(first->second);
+    pending_.erase(first);
+    lock.unlock();
+    fire();
+    lock.lock();
+  }
+  now_ = target;
+}
+
+std::size_t ManualClock::pendingCount() const {
+  std::lock_guard lock(mutex_);
+  return pending_.size();
+}
+
+}  // namespace velmoradine
