@@ -69,10 +69,9 @@ std::optional<Bundle>& moduleSlot() {
   return module;
 }
 
-Bundle findModule() {
-  Bundle mainBundle = Bundle::main();
-  const std::optional<std::filesystem::path> candidates[] = {
-      mainBundle.resourcePath(), kitCodeDirectory(), mainBundle.bundlePath()};
+}  // namespace
+
+Bundle Bundle::findModule(const std::vector<std::optional<std::filesystem::path>>& candidates) {
   for (const auto& candidate : candidates) {
     std::optional<std::filesystem::path> path;
     if (candidate) path = *candidate / kAssetBundleName;
@@ -84,11 +83,13 @@ Bundle findModule() {
   fatalError("unable to find bundle named Velmoradine_Velmoradine");
 }
 
-}  // namespace
-
 Bundle Bundle::module() {
   std::lock_guard lock(moduleMutex());
-  if (!moduleSlot()) moduleSlot() = findModule();
+  if (!moduleSlot()) {
+    Bundle mainBundle = main();
+    moduleSlot() =
+        findModule({mainBundle.resourcePath(), kitCodeDirectory(), mainBundle.bundlePath()});
+  }
   return *moduleSlot();
 }
 

@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "velmoradine/platform/foundation/property_list.hpp"
 #include "velmoradine/platform/foundation/string_table.hpp"
@@ -32,6 +33,9 @@ class Bundle {
   // process when none has the bundle. Thread-safe; the lookup runs once.
   static Bundle module();
   static void setModule(Bundle bundle);
+  // The lookup itself over explicit candidates (an absent candidate is
+  // reported as "nil"): the first that holds the asset bundle wins.
+  static Bundle findModule(const std::vector<std::optional<std::filesystem::path>>& candidates);
 
   const std::filesystem::path& bundlePath() const;
   // Resources sit at the top of a bundle, as on a phone.

@@ -167,6 +167,16 @@ std::string PropertyList::xml() const {
   return result;
 }
 
+std::string PropertyList::binary() const {
+  PlistPtr root(PropertyListAccess::node(*this));
+  char* bytes = nullptr;
+  std::uint32_t length = 0;
+  plist_to_bin(root.get(), &bytes, &length);
+  std::string result(bytes, length);
+  std::free(bytes);
+  return result;
+}
+
 std::optional<bool> PropertyList::boolean() const {
   if (auto* value = std::get_if<bool>(&value_)) return *value;
   return std::nullopt;

@@ -39,8 +39,9 @@ class PropertyList {
   // Parses an XML or binary property-list document.
   static Result<PropertyList> parse(const std::string& bytes);
   static Result<PropertyList> read(const std::filesystem::path& path);
-  // The XML form, as a host would write its Info.plist.
+  // The XML and binary forms, as a host's build tools write an Info.plist.
   std::string xml() const;
+  std::string binary() const;
 
   const std::string* string() const { return std::get_if<std::string>(&value_); }
   std::optional<bool> boolean() const;
