@@ -95,46 +95,52 @@ TEST(SerialQueueDeathTest, AssertCurrentOffTheQueueStopsTheProcess) {
                "expected to run on queue \"contract\"");
 }
 
+// State shared with tasks that may still be unwinding after the test saw
+// their last effect, so it must outlive the test body.
+struct Rendezvous {
+  std::mutex mutex;
+  std::condition_variable changed;
+  int count = 0;
+  bool open = false;
+  std::atomic<int> finished = 0;
+};
+
 TEST(SerialQueue, BlockedTasksDoNotStarveOtherQueues) {
   // More blocked queues than cores: the pool must grow so the releasing task
   // still runs.
-  std::mutex mutex;
-  std::condition_variable released;
-  bool open = false;
-  std::atomic<int> unblocked = 0;
-  std::vector<std::shared_ptr<DispatchQueue>> queues;
+  auto state = std::make_shared<Rendezvous>();
   for (int i = 0; i < 6; ++i) {
-    queues.push_back(DispatchQueue::serial("blocked"));
-    queues.back()->async([&] {
-      std::unique_lock lock(mutex);
-      released.wait(lock, [&] { return open; });
-      unblocked.fetch_add(1);
+    DispatchQueue::serial("blocked")->async([state] {
+      {
+        std::unique_lock lock(state->mutex);
+        state->changed.wait(lock, [&] { return state->open; });
+      }
+      state->finished.fetch_add(1);
     });
   }
-  DispatchQueue::serial("releaser")->async([&] {
-    std::lock_guard lock(mutex);
-    open = true;
-    released.notify_all();
+  DispatchQueue::serial("releaser")->async([state] {
+    std::lock_guard lock(state->mutex);
+    state->open = true;
+    state->changed.notify_all();
   });
-  EXPECT_TRUE(waitUntil([&] { return unblocked.load() == 6; }));
+  EXPECT_TRUE(waitUntil([&] { return state->finished.load() == 6; }));
 }
 
 TEST(GlobalQueue, RunsTasksConcurrently) {
-  std::mutex mutex;
-  std::condition_variable cv;
-  int arrived = 0;
-  std::atomic<int> finished = 0;
+  auto state = std::make_shared<Rendezvous>();
   // Two tasks that each wait for the other can only finish side by side.
   for (int i = 0; i < 2; ++i) {
-    DispatchQueue::global()->async([&] {
-      std::unique_lock lock(mutex);
-      ++arrived;
-      cv.notify_all();
-      cv.wait(lock, [&] { return arrived == 2; });
-      finished.fetch_add(1);
+    DispatchQueue::global()->async([state] {
+      {
+        std::unique_lock lock(state->mutex);
+        ++state->count;
+        state->changed.notify_all();
+        state->changed.wait(lock, [&] { return state->count == 2; });
+      }
+      state->finished.fetch_add(1);
     });
   }
-  EXPECT_TRUE(waitUntil([&] { return finished.load() == 2; }));
+  EXPECT_TRUE(waitUntil([&] { return state->finished.load() == 2; }));
 }
 
 TEST(AsyncAfter, FiresOnlyWhenTheManualClockReachesTheDelay) {

@@ -23,13 +23,14 @@ bool RunLoop::isMainThread() {
 }
 
 RunLoop& RunLoop::main() {
-  static RunLoop* loop = new RunLoop(static_cast<long>(getpid()));
+  static const std::shared_ptr<RunLoop> loop(new RunLoop(static_cast<long>(getpid())),
+                                             [](RunLoop*) {});
   return *loop;
 }
 
 RunLoop& RunLoop::current() {
   if (isMainThread()) return main();
-  thread_local std::unique_ptr<RunLoop> loop(new RunLoop(currentThreadId()));
+  thread_local const std::shared_ptr<RunLoop> loop(new RunLoop(currentThreadId()));
   return *loop;
 }
 

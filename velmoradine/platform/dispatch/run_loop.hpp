@@ -13,19 +13,22 @@
 //
 // Guarantees: tasks run in the order `perform` was called; a task performed
 // from inside a task runs after it, in the same drain; nothing runs on the
-// loop while nobody drives it.
+// loop while nobody drives it. A loop outlives its thread for as long as
+// something (a timer, say) holds it through `shared_from_this()`; work
+// performed on the loop of a thread that has ended never runs.
 
 #include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 
 #include "velmoradine/platform/dispatch/task.hpp"
 
 namespace velmoradine {
 
-class RunLoop {
+class RunLoop : public std::enable_shared_from_this<RunLoop> {
  public:
   // The main thread's loop; never destroyed.
   static RunLoop& main();

@@ -14,7 +14,7 @@ Timer::Timer(Clock::Duration interval, bool repeats, Block block, RunLoop& runLo
     : interval_(interval),
       repeats_(repeats),
       block_(std::move(block)),
-      runLoop_(runLoop),
+      runLoop_(runLoop.shared_from_this()),
       clock_(std::move(clock)) {}
 
 void Timer::scheduleNext(Clock::TimePoint due) {
@@ -24,7 +24,7 @@ void Timer::scheduleNext(Clock::TimePoint due) {
   // until it is invalidated, as a timer on a run loop does.
   pending_ = clock_->schedule(due, [self = shared_from_this(), due] {
     if (self->repeats_) self->scheduleNext(due + self->interval_);
-    self->runLoop_.perform([self] { self->fireOnLoop(); });
+    self->runLoop_->perform([self] { self->fireOnLoop(); });
   });
 }
 

@@ -45,7 +45,7 @@ class Timer : public std::enable_shared_from_this<Timer> {
   const Clock::Duration interval_;
   const bool repeats_;
   Block block_;
-  RunLoop& runLoop_;
+  const std::shared_ptr<RunLoop> runLoop_;
   const std::shared_ptr<Clock> clock_;
 
   mutable std::mutex mutex_;
