@@ -1,0 +1,110 @@
+#include "velmoradine/platform/media/asset.hpp"
+
+#include "velmoradine/platform/media/ffmpeg_support.hpp"
+
+namespace velmoradine {
+
+std::vector<AssetTrack> Asset::tracksWithMediaType(MediaType type) const {
+  std::vector<AssetTrack> matching;
+  for (auto& track : tracks()) {
+    if (track.mediaType == type) matching.push_back(std::move(track));
+  }
+  return matching;
+}
+
+std::shared_ptr<URLAsset> URLAsset::make(std::filesystem::path url) {
+  return std::make_shared<URLAsset>(std::move(url));
+}
+
+namespace {
+
+std::int64_t countPackets(const std::filesystem::path& path, int streamIndex) {
+  auto input = media::openInput(path);
+  if (!input) return 0;
+  auto packet = media::makePacket();
+  std::int64_t count = 0;
+  while (av_read_frame(input->get(), packet.get()) >= 0) {
+    if (packet->stream_index == streamIndex) ++count;
+    av_packet_unref(packet.get());
+  }
+  return count;
+}
+
+}  // namespace
+
+void URLAsset::load() const {
+  std::call_once(loaded_, [this] {
+    auto input = media::openInput(url_);
+    if (!input) {
+      error_ = input.error();
+      return;
+    }
+    AVFormatContext* format = input->get();
+    formatName_ = format->iformat->name;
+    MediaTime longest = MediaTime::zero();
+    for (unsigned i = 0; i < format->nb_streams; ++i) {
+      const AVStream* stream = format->streams[i];
+      const AVCodecParameters* parameters = stream->codecpar;
+      AssetTrack track;
+      track.trackID = stream->id > 0 ? stream->id : static_cast<int>(i) + 1;
+      if (parameters->codec_type == AVMEDIA_TYPE_VIDEO &&
+          !(stream->disposition & AV_DISPOSITION_ATTACHED_PIC)) {
+        track.mediaType = MediaType::video;
+        track.naturalSize = {double(parameters->width), double(parameters->height)};
+        track.preferredTransform = media::rotationTransform(media::streamRotation(stream),
+                                                            parameters->width, parameters->height);
+        AVRational rate =
+            stream->avg_frame_rate.num > 0 ? stream->avg_frame_rate : stream->r_frame_rate;
+        if (rate.num > 0 && rate.den > 0) {
+          track.nominalFrameRate = av_q2d(rate);
+          track.minFrameDuration = MediaTime(rate.den, rate.num);
+        }
+        track.frameCount = stream->nb_frames > 0 ? stream->nb_frames : countPackets(url_, int(i));
+      } else if (parameters->codec_type == AVMEDIA_TYPE_AUDIO) {
+        track.mediaType = MediaType::audio;
+        track.frameCount = stream->nb_frames;
+      } else {
+        continue;
+      }
+      if (const AVCodecDescriptor* descriptor = avcodec_descriptor_get(parameters->codec_id)) {
+        track.codecName = descriptor->name;
+      }
+      const MediaTime duration = media::streamDuration(format, stream);
+      track.timeRange = {MediaTime::zero(), duration};
+      track.segments.push_back({url_, int(i), track.timeRange, track.timeRange});
+      longest = maximum(longest, duration);
+      tracks_.push_back(std::move(track));
+    }
+    duration_ = longest;
+    if (tracks_.empty()) error_ = Error(MediaError::noVideoTrack, url_.string());
+  });
+}
+
+MediaTime URLAsset::duration() const {
+  load();
+  return duration_;
+}
+
+std::vector<AssetTrack> URLAsset::tracks() const {
+  load();
+  return tracks_;
+}
+
+std::optional<Error> URLAsset::loadError() const {
+  load();
+  if (!error_ && tracksWithMediaType(MediaType::video).empty()) {
+    return Error(MediaError::noVideoTrack, url_.string());
+  }
+  return error_;
+}
+
+bool URLAsset::isPlayable() const {
+  return !loadError();
+}
+
+std::string URLAsset::formatName() const {
+  load();
+  return formatName_;
+}
+
+}  // namespace velmoradine

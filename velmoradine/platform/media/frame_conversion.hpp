@@ -1,0 +1,22 @@
+#pragma once
+
+// Private to the media layer: moving decoded frames between pixel formats.
+// libyuv does the BT.601 conversions on the hot path; swscale only brings
+// unusual source formats to planar 4:2:0 first.
+
+#include "velmoradine/platform/foundation/error.hpp"
+#include "velmoradine/platform/media/ffmpeg_support.hpp"
+#include "velmoradine/platform/media/pixel_buffer.hpp"
+
+namespace velmoradine::media {
+
+// `frame` as planar 8-bit 4:2:0 (itself, referenced, when it already is).
+Result<FramePtr> toI420(const AVFrame* frame);
+// The frame as opaque BGRA, turned clockwise by `rotation` (0, 90, 180, 270).
+Result<PixelBuffer> toBGRA(const AVFrame* frame, int rotation);
+// An empty planar 4:2:0 frame of the given size.
+FramePtr allocateI420(int width, int height);
+// Converts a BGRA picture into the limited-range BT.601 planes of `frame`.
+void convertBGRAToI420(const std::uint8_t* bgra, int stride, AVFrame* frame);
+
+}  // namespace velmoradine::media
