@@ -30,7 +30,7 @@ TEST_F(AssetTest, ReadsDurationSizeRateAndFrameCount) {
   EXPECT_EQ(asset->duration(), MediaTime(2, 1));
   auto tracks = asset->tracksWithMediaType(MediaType::video);
   ASSERT_EQ(tracks.size(), 1u);
-  EXPECT_EQ(tracks[0].naturalSize, (media::Size{64, 48}));
+  EXPECT_EQ(tracks[0].naturalSize, (Size{64, 48}));
   EXPECT_DOUBLE_EQ(tracks[0].nominalFrameRate, 30);
   EXPECT_EQ(tracks[0].frameCount, 60);
   EXPECT_EQ(tracks[0].codecName, "h264");
@@ -41,11 +41,11 @@ TEST_F(AssetTest, ReadsDurationSizeRateAndFrameCount) {
 TEST_F(AssetTest, RotationMetadataBecomesThePreferredTransform) {
   auto asset = URLAsset::make(make("portrait.mp4", {.width = 64, .height = 48, .rotation = 90}));
   auto track = asset->tracksWithMediaType(MediaType::video).at(0);
-  EXPECT_EQ(track.preferredTransform, (media::AffineTransform{0, 1, -1, 0, 48, 0}));
+  EXPECT_EQ(track.preferredTransform, (AffineTransform{0, 1, -1, 0, 48, 0}));
   auto upsideDown =
       URLAsset::make(make("flipped.mp4", {.width = 64, .height = 48, .rotation = 180}));
   EXPECT_EQ(upsideDown->tracksWithMediaType(MediaType::video).at(0).preferredTransform,
-            (media::AffineTransform{-1, 0, 0, -1, 64, 48}));
+            (AffineTransform{-1, 0, 0, -1, 64, 48}));
 }
 
 TEST_F(AssetTest, GeneratorGrabsTheFrameShownAtATime) {
@@ -74,12 +74,12 @@ TEST_F(AssetTest, GeneratorTurnsPortraitClipsUpright) {
   AssetImageGenerator generator(asset);
   auto stored = generator.copyImage(MediaTime::zero());
   ASSERT_TRUE(stored);
-  EXPECT_EQ(stored->width, 64);
+  EXPECT_EQ(stored->width(), 64);
   generator.appliesPreferredTrackTransform = true;
   auto upright = generator.copyImage(MediaTime::zero());
   ASSERT_TRUE(upright);
-  ASSERT_EQ(upright->width, 48);
-  ASSERT_EQ(upright->height, 64);
+  ASSERT_EQ(upright->width(), 48);
+  ASSERT_EQ(upright->height(), 64);
   // The red marker drawn at the left edge, a quarter down, ends up along the
   // top edge, a quarter in from the right, after a clockwise quarter turn.
   EXPECT_TRUE(testing::near(upright->pixel(48 - 18, 4), 0xffff0000))

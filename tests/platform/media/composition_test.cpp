@@ -33,7 +33,7 @@ TEST_F(CompositionTest, InsertingAtZeroPushesEarlierInsertionsLater) {
   EXPECT_EQ(segments[0].target, TimeRange(MediaTime::zero(), MediaTime(2, 1)));
   EXPECT_EQ(segments[1].sourcePath.filename(), "b.mp4");
   EXPECT_EQ(segments[1].target, TimeRange(MediaTime(2, 1), MediaTime(3, 1)));
-  EXPECT_EQ(track->naturalSize(), (media::Size{64, 48}));
+  EXPECT_EQ(track->naturalSize(), (Size{64, 48}));
 }
 
 TEST_F(CompositionTest, InsertingInsideASegmentSplitsIt) {

@@ -32,7 +32,7 @@ Decoded decodeAll(const std::filesystem::path& path) {
     if (!sample || !*sample) break;
     decoded.indices.push_back(testing::frameIndex((*sample)->picture));
     decoded.colors.push_back(
-        (*sample)->picture.pixel((*sample)->picture.width - 4, (*sample)->picture.height - 4));
+        (*sample)->picture.pixel((*sample)->picture.width() - 4, (*sample)->picture.height() - 4));
   }
   return decoded;
 }
@@ -125,9 +125,9 @@ TEST_F(ExportSessionTest, TransformedJoinIsReencodedWithTheSameTiming) {
   std::shared_ptr<MutableVideoComposition> videoComposition;
   auto composition = join(&videoComposition);
   videoComposition->instructions[0]->layerInstructions[0]->setTransform(
-      media::AffineTransform::scale(0.5, 0.5), MediaTime::zero());
-  videoComposition->instructions[0]->layerInstructions[0]->setTransform(
-      media::AffineTransform::identity(), MediaTime(1, 1));
+      AffineTransform::makeScale(0.5, 0.5), MediaTime::zero());
+  videoComposition->instructions[0]->layerInstructions[0]->setTransform(AffineTransform::identity(),
+                                                                        MediaTime(1, 1));
   auto output = directory.path() / "joined.mp4";
   auto session = exportTo(composition, output, videoComposition);
   ASSERT_EQ(session->status(), AssetExportSessionStatus::completed);
@@ -171,9 +171,9 @@ TEST_F(ExportSessionTest, MediumQualityScalesDownAndKeepsRotation) {
   auto session = exportTo(URLAsset::make(source), output, nullptr, AssetExportPresetMediumQuality);
   ASSERT_EQ(session->status(), AssetExportSessionStatus::completed);
   auto track = URLAsset::make(output)->tracksWithMediaType(MediaType::video).at(0);
-  EXPECT_EQ(track.naturalSize, (media::Size{640, 360}));
+  EXPECT_EQ(track.naturalSize, (Size{640, 360}));
   EXPECT_EQ(track.frameCount, 10);
-  EXPECT_EQ(track.preferredTransform, (media::AffineTransform{0, 1, -1, 0, 360, 0}));
+  EXPECT_EQ(track.preferredTransform, (AffineTransform{0, 1, -1, 0, 360, 0}));
 }
 
 TEST_F(ExportSessionTest, PassthroughCopiesAFile) {

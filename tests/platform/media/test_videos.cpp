@@ -9,22 +9,19 @@
 namespace velmoradine::testing {
 namespace {
 
-void fillRect(PixelBuffer& picture, int x0, int y0, int width, int height, std::uint32_t argb) {
-  for (int y = y0; y < y0 + height && y < picture.height; ++y) {
-    for (int x = x0; x < x0 + width && x < picture.width; ++x) {
-      std::uint8_t* p = picture.row(y) + x * 4;
-      p[0] = argb & 0xff;
-      p[1] = (argb >> 8) & 0xff;
-      p[2] = (argb >> 16) & 0xff;
-      p[3] = 0xff;
+void fillRect(Bitmap& picture, int x0, int y0, int width, int height, std::uint32_t argb) {
+  for (int y = y0; y < y0 + height && y < picture.height(); ++y) {
+    for (int x = x0; x < x0 + width && x < picture.width(); ++x) {
+      picture.row(y)[x] = argb | 0xff000000;
     }
   }
 }
 
 }  // namespace
 
-PixelBuffer testFrame(const TestVideo& video, int index) {
-  PixelBuffer picture(video.width, video.height);
+Bitmap testFrame(const TestVideo& video, int index) {
+  Bitmap picture(video.width, video.height);
+  picture.setOpaque(true);
   fillRect(picture, 0, 0, video.width, video.height, video.color);
   const int block = video.width / 8;
   for (int bit = 0; bit < 8; ++bit) {
@@ -35,11 +32,11 @@ PixelBuffer testFrame(const TestVideo& video, int index) {
   return picture;
 }
 
-int frameIndex(const PixelBuffer& picture) {
-  const int block = picture.width / 8;
+int frameIndex(const Bitmap& picture) {
+  const int block = picture.width() / 8;
   int index = 0;
   for (int bit = 0; bit < 8; ++bit) {
-    const std::uint32_t pixel = picture.pixel(bit * block + block / 2, picture.height / 8);
+    const std::uint32_t pixel = picture.pixel(bit * block + block / 2, picture.height() / 8);
     if ((pixel & 0xff) > 128) index |= 1 << bit;
   }
   return index;

@@ -9,7 +9,7 @@
 #include <filesystem>
 
 #include "velmoradine/platform/foundation/error.hpp"
-#include "velmoradine/platform/media/pixel_buffer.hpp"
+#include "velmoradine/platform/graphics/bitmap.hpp"
 
 namespace velmoradine::testing {
 
@@ -24,9 +24,9 @@ struct TestVideo {
 };
 
 Result<void> writeTestVideo(const std::filesystem::path& path, const TestVideo& video = {});
-PixelBuffer testFrame(const TestVideo& video, int index);
+Bitmap testFrame(const TestVideo& video, int index);
 // The index drawn into a decoded frame (upright, as drawn).
-int frameIndex(const PixelBuffer& picture);
+int frameIndex(const Bitmap& picture);
 // Whether two colours are within `tolerance` per channel.
 bool near(std::uint32_t a, std::uint32_t b, int tolerance = 24);
 // Writes a short audio-only WAV file.

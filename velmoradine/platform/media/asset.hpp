@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "velmoradine/platform/foundation/error.hpp"
-#include "velmoradine/platform/media/media_geometry.hpp"
+#include "velmoradine/platform/graphics/geometry.hpp"
 #include "velmoradine/platform/media/media_time.hpp"
 
 namespace velmoradine {
@@ -35,8 +35,8 @@ struct AssetTrack {
   int trackID = 0;
   MediaType mediaType = MediaType::other;
   // Encoded picture size in pixels (before the preferred transform).
-  media::Size naturalSize;
-  media::AffineTransform preferredTransform;
+  Size naturalSize;
+  AffineTransform preferredTransform;
   // Frames per second the track declares (0 when unknown).
   double nominalFrameRate = 0;
   MediaTime minFrameDuration;

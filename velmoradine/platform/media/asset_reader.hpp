@@ -8,8 +8,8 @@
 #include <optional>
 
 #include "velmoradine/platform/foundation/error.hpp"
+#include "velmoradine/platform/graphics/bitmap.hpp"
 #include "velmoradine/platform/media/media_time.hpp"
-#include "velmoradine/platform/media/pixel_buffer.hpp"
 
 namespace velmoradine {
 
@@ -21,7 +21,7 @@ class AssetReader {
  public:
   struct Sample {
     MediaTime time;
-    PixelBuffer picture;
+    Bitmap picture;
   };
 
   static Result<std::unique_ptr<AssetReader>> open(const std::filesystem::path& url);

@@ -66,7 +66,7 @@ Result<void> MutableCompositionTrack::insertTimeRange(const TimeRange& timeRange
       [&](const TrackSegment& segment) { return !(segment.target.start < startTime); });
   segments_.insert(position, pieces.begin(), pieces.end());
 
-  if (naturalSize_ == media::Size{}) naturalSize_ = track.naturalSize;
+  if (naturalSize_ == Size{}) naturalSize_ = track.naturalSize;
   if (nominalFrameRate_ == 0) {
     nominalFrameRate_ = track.nominalFrameRate;
     minFrameDuration_ = track.minFrameDuration;

@@ -23,8 +23,8 @@ class MutableCompositionTrack {
 
   int trackID() const { return trackID_; }
   MediaType mediaType() const { return mediaType_; }
-  media::Size naturalSize() const { return naturalSize_; }
-  media::AffineTransform preferredTransform = media::AffineTransform::identity();
+  Size naturalSize() const { return naturalSize_; }
+  AffineTransform preferredTransform = AffineTransform::identity();
 
   // Fails with `invalidTimeRange` when `timeRange` is empty, not inside
   // `track`'s time range or `startTime` is not a valid time at or after
@@ -44,7 +44,7 @@ class MutableCompositionTrack {
 
   int trackID_;
   MediaType mediaType_;
-  media::Size naturalSize_;
+  Size naturalSize_;
   double nominalFrameRate_ = 0;
   MediaTime minFrameDuration_;
   std::string codecName_;

@@ -4,9 +4,18 @@
 #include <thread>
 
 #include "velmoradine/platform/media/ffmpeg_support.hpp"
+#include "velmoradine/platform/media/overlay.hpp"
 #include "velmoradine/platform/media/render_pipeline.hpp"
 
 namespace velmoradine {
+
+namespace {
+
+int evenDown(double value) {
+  return std::max(2, static_cast<int>(std::floor(value / 2)) * 2);
+}
+
+}  // namespace
 
 std::shared_ptr<AssetExportSession> AssetExportSession::make(std::shared_ptr<const Asset> asset,
                                                              const std::string& presetName) {
@@ -53,6 +62,16 @@ void AssetExportSession::exportAsynchronously(std::function<void()> completion) 
     status_ = AssetExportSessionStatus::waiting;
     completion_ = std::move(completion);
   }
+  if (videoComposition && videoComposition->animationTool && !cancelled_) {
+    const int width = evenDown(videoComposition->renderSize.width);
+    const int height = evenDown(videoComposition->renderSize.height);
+    auto prepared = media::prepareOverlay(*videoComposition->animationTool, width, height);
+    if (prepared) {
+      overlay_ = std::move(*prepared);
+    } else {
+      overlayError_ = prepared.error();
+    }
+  }
   // The thread holds the session until the completion has run.
   std::thread([self = shared_from_this()] { self->run(); }).detach();
 }
@@ -69,14 +88,6 @@ void AssetExportSession::finish(AssetExportSessionStatus status, std::optional<E
   if (completion) completion();
 }
 
-namespace {
-
-int evenDown(double value) {
-  return std::max(2, static_cast<int>(std::floor(value / 2)) * 2);
-}
-
-}  // namespace
-
 void AssetExportSession::run() {
   if (cancelled_) return finish(AssetExportSessionStatus::cancelled, Error(MediaError::cancelled));
   {
@@ -92,10 +103,12 @@ void AssetExportSession::run() {
   if (const auto* url = dynamic_cast<const URLAsset*>(asset_.get())) {
     if (auto error = url->loadError()) return finish(AssetExportSessionStatus::failed, *error);
   }
+  if (overlayError_) return finish(AssetExportSessionStatus::failed, *overlayError_);
   media::ExportJob job;
   job.tracks = asset_->tracksWithMediaType(MediaType::video);
   job.duration = asset_->duration();
   job.videoComposition = videoComposition;
+  job.overlay = overlay_;
   job.output = outputURL;
   job.optimizeForNetworkUse = shouldOptimizeForNetworkUse;
   job.cancelled = &cancelled_;
@@ -131,7 +144,7 @@ void AssetExportSession::run() {
   const AssetTrack& first = job.tracks.front();
   VideoEncoderSettings settings;
   settings.optimizeForNetworkUse = shouldOptimizeForNetworkUse;
-  media::Size size = first.naturalSize;
+  Size size = first.naturalSize;
   if (videoComposition) {
     size = videoComposition->renderSize;
     settings.frameDuration = videoComposition->frameDuration;

@@ -31,6 +31,10 @@
 
 namespace velmoradine {
 
+namespace media {
+struct OverlayPlan;
+}
+
 inline constexpr const char* AssetExportPresetHighestQuality = "AVAssetExportPresetHighestQuality";
 inline constexpr const char* AssetExportPresetMediumQuality = "AVAssetExportPresetMediumQuality";
 inline constexpr const char* AssetExportPresetPassthrough = "AVAssetExportPresetPassthrough";
@@ -54,6 +58,8 @@ class AssetExportSession : public std::enable_shared_from_this<AssetExportSessio
   std::shared_ptr<const MutableVideoComposition> videoComposition;
 
   const std::string& presetName() const { return presetName_; }
+  // Starts the export on a worker thread. The static parts of the animation
+  // tool's layer tree are drawn first, on the calling thread (the tree's).
   void exportAsynchronously(std::function<void()> completion);
   // Stops a waiting or running export; it ends as cancelled.
   void cancelExport();
@@ -72,6 +78,8 @@ class AssetExportSession : public std::enable_shared_from_this<AssetExportSessio
   std::shared_ptr<const Asset> asset_;
   std::string presetName_;
   std::function<void()> completion_;
+  std::shared_ptr<media::OverlayPlan> overlay_;
+  std::optional<Error> overlayError_;
   mutable std::mutex mutex_;
   AssetExportSessionStatus status_ = AssetExportSessionStatus::unknown;
   std::optional<Error> error_;

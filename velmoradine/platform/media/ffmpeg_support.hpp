@@ -14,8 +14,8 @@ extern "C" {
 }
 
 #include "velmoradine/platform/foundation/error.hpp"
+#include "velmoradine/platform/graphics/geometry.hpp"
 #include "velmoradine/platform/media/media_error.hpp"
-#include "velmoradine/platform/media/media_geometry.hpp"
 #include "velmoradine/platform/media/media_time.hpp"
 
 namespace velmoradine::media {

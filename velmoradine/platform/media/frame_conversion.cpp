@@ -37,23 +37,23 @@ Result<FramePtr> toI420(const AVFrame* frame) {
   return converted;
 }
 
-Result<PixelBuffer> toBGRA(const AVFrame* source, int rotation) {
+Result<Bitmap> toBGRA(const AVFrame* source, int rotation) {
   auto planar = toI420(source);
   if (!planar) return failure(planar.error());
   const AVFrame* frame = planar->get();
-  PixelBuffer upright(frame->width, frame->height);
+  Bitmap upright(frame->width, frame->height);
   const bool fullRange =
       frame->format == AV_PIX_FMT_YUVJ420P || frame->color_range == AVCOL_RANGE_JPEG;
   auto convert = fullRange                              ? libyuv::J420ToARGB
                  : frame->colorspace == AVCOL_SPC_BT709 ? libyuv::H420ToARGB
                                                         : libyuv::I420ToARGB;
   convert(frame->data[0], frame->linesize[0], frame->data[1], frame->linesize[1], frame->data[2],
-          frame->linesize[2], upright.bytes.data(), upright.stride, frame->width, frame->height);
+          frame->linesize[2], upright.data(), upright.stride(), frame->width, frame->height);
   if (rotation == 0) return upright;
   const bool swaps = rotation == 90 || rotation == 270;
-  PixelBuffer turned(swaps ? frame->height : frame->width, swaps ? frame->width : frame->height);
-  libyuv::ARGBRotate(upright.bytes.data(), upright.stride, turned.bytes.data(), turned.stride,
-                     frame->width, frame->height, static_cast<libyuv::RotationMode>(rotation));
+  Bitmap turned(swaps ? frame->height : frame->width, swaps ? frame->width : frame->height);
+  libyuv::ARGBRotate(upright.data(), upright.stride(), turned.data(), turned.stride(), frame->width,
+                     frame->height, static_cast<libyuv::RotationMode>(rotation));
   return turned;
 }
 

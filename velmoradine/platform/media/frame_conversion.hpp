@@ -5,15 +5,15 @@
 // unusual source formats to planar 4:2:0 first.
 
 #include "velmoradine/platform/foundation/error.hpp"
+#include "velmoradine/platform/graphics/bitmap.hpp"
 #include "velmoradine/platform/media/ffmpeg_support.hpp"
-#include "velmoradine/platform/media/pixel_buffer.hpp"
 
 namespace velmoradine::media {
 
 // `frame` as planar 8-bit 4:2:0 (itself, referenced, when it already is).
 Result<FramePtr> toI420(const AVFrame* frame);
 // The frame as opaque BGRA, turned clockwise by `rotation` (0, 90, 180, 270).
-Result<PixelBuffer> toBGRA(const AVFrame* frame, int rotation);
+Result<Bitmap> toBGRA(const AVFrame* frame, int rotation);
 // An empty planar 4:2:0 frame of the given size.
 FramePtr allocateI420(int width, int height);
 // Converts a BGRA picture into the limited-range BT.601 planes of `frame`.

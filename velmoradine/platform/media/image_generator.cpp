@@ -20,8 +20,8 @@ const TrackSegment* segmentAt(const AssetTrack& track, const MediaTime& time) {
 
 }  // namespace
 
-Result<PixelBuffer> AssetImageGenerator::copyImage(const MediaTime& requestedTime,
-                                                   MediaTime* actualTime) const {
+Result<Bitmap> AssetImageGenerator::copyImage(const MediaTime& requestedTime,
+                                              MediaTime* actualTime) const {
   if (const auto* url = dynamic_cast<const URLAsset*>(asset_.get())) {
     if (auto error = url->loadError()) return failure(*error);
   }

@@ -12,8 +12,8 @@
 #include <memory>
 
 #include "velmoradine/platform/foundation/error.hpp"
+#include "velmoradine/platform/graphics/bitmap.hpp"
 #include "velmoradine/platform/media/asset.hpp"
-#include "velmoradine/platform/media/pixel_buffer.hpp"
 
 namespace velmoradine {
 
@@ -29,8 +29,7 @@ class AssetImageGenerator {
   // The picture at `requestedTime`; `actualTime`, when given, receives the
   // presentation time of the frame used. Fails with the asset's load error,
   // `noVideoTrack`, or `decodeFailed`.
-  Result<PixelBuffer> copyImage(const MediaTime& requestedTime,
-                                MediaTime* actualTime = nullptr) const;
+  Result<Bitmap> copyImage(const MediaTime& requestedTime, MediaTime* actualTime = nullptr) const;
 
  private:
   std::shared_ptr<const Asset> asset_;

@@ -11,6 +11,7 @@
 #include <optional>
 #include <thread>
 
+#include "velmoradine/platform/graphics/image.hpp"
 #include "velmoradine/platform/media/encoder.hpp"
 #include "velmoradine/platform/media/ffmpeg_support.hpp"
 #include "velmoradine/platform/media/frame_conversion.hpp"
@@ -185,7 +186,8 @@ struct EvenRect {
 };
 
 EvenRect toEvenRect(const Rect& rect) {
-  return {evenRound(rect.x), evenRound(rect.y), evenRound(rect.width), evenRound(rect.height)};
+  return {evenRound(rect.origin.x), evenRound(rect.origin.y), evenRound(rect.width()),
+          evenRound(rect.height())};
 }
 
 // Draws `source` scaled into `rect` of `target` (both planar 4:2:0), clipped
@@ -226,25 +228,26 @@ cairo_matrix_t toCairo(const AffineTransform& transform) {
 
 // Paints `picture` onto `canvas` through `transform` with `opacity`, clipped
 // to `clip` with rounded corners of `radius` when a clip is given.
-void paint(PixelBuffer& canvas, const PixelBuffer& picture, const AffineTransform& transform,
-           double opacity, const std::optional<Rect>& clip = std::nullopt, double radius = 0) {
+void paint(Bitmap& canvas, const Bitmap& picture, const AffineTransform& transform, double opacity,
+           const std::optional<Rect>& clip = std::nullopt, double radius = 0) {
   cairo_surface_t* target = cairo_image_surface_create_for_data(
-      canvas.bytes.data(), CAIRO_FORMAT_ARGB32, canvas.width, canvas.height, canvas.stride);
+      canvas.data(), CAIRO_FORMAT_ARGB32, canvas.width(), canvas.height(), canvas.stride());
   cairo_surface_t* source = cairo_image_surface_create_for_data(
-      const_cast<std::uint8_t*>(picture.bytes.data()), CAIRO_FORMAT_ARGB32, picture.width,
-      picture.height, picture.stride);
+      const_cast<std::uint8_t*>(picture.data()), CAIRO_FORMAT_ARGB32, picture.width(),
+      picture.height(), picture.stride());
   cairo_t* cr = cairo_create(target);
   if (clip) {
-    const double r = std::min({radius, clip->width / 2, clip->height / 2});
+    const double x = clip->origin.x, y = clip->origin.y, w = clip->width(), h = clip->height();
+    const double r = std::min({radius, w / 2, h / 2});
     if (r > 0) {
       cairo_new_sub_path(cr);
-      cairo_arc(cr, clip->x + clip->width - r, clip->y + r, r, -M_PI / 2, 0);
-      cairo_arc(cr, clip->x + clip->width - r, clip->y + clip->height - r, r, 0, M_PI / 2);
-      cairo_arc(cr, clip->x + r, clip->y + clip->height - r, r, M_PI / 2, M_PI);
-      cairo_arc(cr, clip->x + r, clip->y + r, r, M_PI, 3 * M_PI / 2);
+      cairo_arc(cr, x + w - r, y + r, r, -M_PI / 2, 0);
+      cairo_arc(cr, x + w - r, y + h - r, r, 0, M_PI / 2);
+      cairo_arc(cr, x + r, y + h - r, r, M_PI / 2, M_PI);
+      cairo_arc(cr, x + r, y + r, r, M_PI, 3 * M_PI / 2);
       cairo_close_path(cr);
     } else {
-      cairo_rectangle(cr, clip->x, clip->y, clip->width, clip->height);
+      cairo_rectangle(cr, x, y, w, h);
     }
     cairo_clip(cr);
   }
@@ -259,9 +262,9 @@ void paint(PixelBuffer& canvas, const PixelBuffer& picture, const AffineTransfor
   cairo_surface_destroy(target);
 }
 
-PixelBuffer filled(int width, int height, std::uint32_t argb) {
-  PixelBuffer buffer(width, height);
-  libyuv::ARGBRect(buffer.bytes.data(), buffer.stride, 0, 0, width, height, argb);
+Bitmap filled(int width, int height, std::uint32_t argb) {
+  Bitmap buffer(width, height);
+  libyuv::ARGBRect(buffer.data(), buffer.stride(), 0, 0, width, height, argb);
   return buffer;
 }
 
@@ -271,15 +274,15 @@ struct Band {
 
 // Rows of the overlay grouped in bands of 16, each with the horizontal
 // extent of its visible pixels; blending visits only these.
-std::vector<Band> visibleBands(const PixelBuffer& over) {
+std::vector<Band> visibleBands(const Bitmap& over) {
   std::vector<Band> bands;
-  for (int y = 0; y < over.height; y += 16) {
-    const int height = std::min(16, over.height - y);
-    int minX = over.width, maxX = -1;
+  for (int y = 0; y < over.height(); y += 16) {
+    const int height = std::min(16, over.height() - y);
+    int minX = over.width(), maxX = -1;
     for (int row = y; row < y + height; ++row) {
-      const std::uint8_t* pixels = over.row(row);
-      for (int x = 0; x < over.width; ++x) {
-        if (pixels[x * 4 + 3] != 0) {
+      const std::uint32_t* pixels = over.row(row);
+      for (int x = 0; x < over.width(); ++x) {
+        if (pixels[x] >> 24) {
           minX = std::min(minX, x);
           maxX = std::max(maxX, x);
         }
@@ -287,7 +290,7 @@ std::vector<Band> visibleBands(const PixelBuffer& over) {
     }
     if (maxX < 0) continue;
     const int left = minX & ~1;
-    const int right = std::min(over.width, (maxX + 2) & ~1);
+    const int right = std::min(over.width(), (maxX + 2) & ~1);
     bands.push_back({y, height, left, right - left});
   }
   return bands;
@@ -305,28 +308,19 @@ class Compositor {
       : job_(job), width_(canvasWidth), height_(canvasHeight) {}
 
   Result<void> prepare() {
-    const auto& composition = job_.videoComposition;
-    if (!composition || !composition->animationTool || !composition->animationTool->overlay())
-      return {};
-    auto prepared =
-        composition->animationTool->overlay()->prepare({double(width_), double(height_)});
-    if (!prepared) return failure(prepared.error());
-    overlay_ = std::move(*prepared);
-    if (!overlay_->under.isEmpty()) {
-      if (overlay_->under.width != width_ || overlay_->under.height != height_) {
+    plan_ = job_.overlay.get();
+    if (!plan_ || !plan_->split) return {};
+    for (const Bitmap* part : {&plan_->below, &plan_->above}) {
+      if (!part->isNull() && (part->width() != width_ || part->height() != height_)) {
         return failure(
             Error(MediaError::invalidComposition, "the layer tree is not the render size"));
       }
+    }
+    if (!plan_->below.isNull()) {
       underPlanar_ = allocateI420(width_, height_);
-      convertBGRAToI420(overlay_->under.bytes.data(), overlay_->under.stride, underPlanar_.get());
+      convertBGRAToI420(plan_->below.data(), plan_->below.stride(), underPlanar_.get());
     }
-    if (!overlay_->over.isEmpty()) {
-      if (overlay_->over.width != width_ || overlay_->over.height != height_) {
-        return failure(
-            Error(MediaError::invalidComposition, "the layer tree is not the render size"));
-      }
-      bands_ = visibleBands(overlay_->over);
-    }
+    if (!plan_->above.isNull()) bands_ = visibleBands(plan_->above);
     return {};
   }
 
@@ -356,14 +350,14 @@ class Compositor {
       }
     } else if (!frames.empty() && frames.front()) {
       const AVFrame* frame = frames.front().get();
-      draws.push_back(
-          {frame,
-           AffineTransform::scale(double(width_) / frame->width, double(height_) / frame->height),
-           1});
+      draws.push_back({frame,
+                       AffineTransform::makeScale(double(width_) / frame->width,
+                                                  double(height_) / frame->height),
+                       1});
     }
     auto video = composeVideo(draws, background);
     if (!video) return video;
-    if (!overlay_) return video;
+    if (!plan_) return video;
     return placeInLayers(std::move(*video));
   }
 
@@ -375,7 +369,7 @@ class Compositor {
       auto planar = toI420(draw.frame);
       if (!planar) return planar;
       const EvenRect rect = toEvenRect(
-          draw.transform.apply({0, 0, double(draw.frame->width), double(draw.frame->height)}));
+          draw.transform.apply(Rect(0, 0, double(draw.frame->width), double(draw.frame->height))));
       if (rect.x == 0 && rect.y == 0 && rect.width == width_ && rect.height == height_ &&
           (*planar)->width == width_ && (*planar)->height == height_) {
         return planar;
@@ -388,21 +382,22 @@ class Compositor {
       placeScaled(planar->get(), rect, canvas.get());
       return canvas;
     }
-    PixelBuffer canvas = filled(width_, height_, background | 0xff000000);
+    Bitmap canvas = filled(width_, height_, background | 0xff000000);
     for (const auto& draw : draws) {
       auto picture = toBGRA(draw.frame, 0);
       if (!picture) return failure(picture.error());
       paint(canvas, *picture, draw.transform, draw.opacity);
     }
     FramePtr frame = allocateI420(width_, height_);
-    convertBGRAToI420(canvas.bytes.data(), canvas.stride, frame.get());
+    convertBGRAToI420(canvas.data(), canvas.stride(), frame.get());
     return frame;
   }
 
   Result<FramePtr> placeInLayers(FramePtr video) {
-    const Rect& target = overlay_->videoFrame;
+    if (!plan_->split) return drawWholeTree(video.get());
+    const Rect& target = plan_->videoRect;
     FramePtr output;
-    if (overlay_->videoOpacity >= 0.999 && overlay_->videoCornerRadius <= 0) {
+    if (plan_->videoOpacity >= 0.999 && plan_->videoCornerRadius <= 0) {
       const EvenRect rect = toEvenRect(target);
       const bool covers = rect.x <= 0 && rect.y <= 0 && rect.x + rect.width >= width_ &&
                           rect.y + rect.height >= height_;
@@ -427,20 +422,38 @@ class Compositor {
       }
       return output;
     }
-    PixelBuffer canvas =
-        overlay_->under.isEmpty() ? filled(width_, height_, 0xff000000) : overlay_->under;
+    Bitmap canvas =
+        plan_->below.isNull() ? filled(width_, height_, 0xff000000) : plan_->below.clone();
     auto picture = toBGRA(video.get(), 0);
     if (!picture) return failure(picture.error());
     const AffineTransform place =
-        AffineTransform::scale(target.width / picture->width, target.height / picture->height)
-            .concatenating(AffineTransform::translation(target.x, target.y));
-    paint(canvas, *picture, place, overlay_->videoOpacity, target, overlay_->videoCornerRadius);
-    if (!overlay_->over.isEmpty()) {
-      libyuv::ARGBBlend(overlay_->over.bytes.data(), overlay_->over.stride, canvas.bytes.data(),
-                        canvas.stride, canvas.bytes.data(), canvas.stride, width_, height_);
+        AffineTransform::makeScale(target.width() / picture->width(),
+                                   target.height() / picture->height())
+            .concatenating(AffineTransform::makeTranslation(target.origin.x, target.origin.y));
+    paint(canvas, *picture, place, plan_->videoOpacity, target, plan_->videoCornerRadius);
+    if (!plan_->above.isNull()) {
+      libyuv::ARGBBlend(plan_->above.data(), plan_->above.stride(), canvas.data(), canvas.stride(),
+                        canvas.data(), canvas.stride(), width_, height_);
     }
     output = allocateI420(width_, height_);
-    convertBGRAToI420(canvas.bytes.data(), canvas.stride, output.get());
+    convertBGRAToI420(canvas.data(), canvas.stride(), output.get());
+    return output;
+  }
+
+  // A tree the split form cannot handle: the renderer redraws what changes
+  // around the new picture, over an opaque black ground as the video shows.
+  Result<FramePtr> drawWholeTree(const AVFrame* video) {
+    auto picture = toBGRA(video, 0);
+    if (!picture) return failure(picture.error());
+    picture->setOpaque(true);
+    plan_->videoLayer->setContents(Image(std::move(*picture)));
+    Bitmap canvas(width_, height_);
+    if (auto drawn = plan_->tree->render(canvas); !drawn) return failure(drawn.error());
+    Bitmap ground = filled(width_, height_, 0xff000000);
+    libyuv::ARGBBlend(canvas.data(), canvas.stride(), ground.data(), ground.stride(), ground.data(),
+                      ground.stride(), width_, height_);
+    FramePtr output = allocateI420(width_, height_);
+    convertBGRAToI420(ground.data(), ground.stride(), output.get());
     return output;
   }
 
@@ -455,8 +468,9 @@ class Compositor {
       std::uint8_t* v = frame->data[2] + band.y / 2 * frame->linesize[2] + band.x / 2;
       libyuv::I420ToARGB(y, frame->linesize[0], u, frame->linesize[1], v, frame->linesize[2],
                          scratch_.data(), stride, band.width, band.height);
-      libyuv::ARGBBlend(overlay_->over.row(band.y) + band.x * 4, overlay_->over.stride,
-                        scratch_.data(), stride, scratch_.data(), stride, band.width, band.height);
+      libyuv::ARGBBlend(reinterpret_cast<const std::uint8_t*>(plan_->above.row(band.y) + band.x),
+                        plan_->above.stride(), scratch_.data(), stride, scratch_.data(), stride,
+                        band.width, band.height);
       libyuv::ARGBToI420(scratch_.data(), stride, y, frame->linesize[0], u, frame->linesize[1], v,
                          frame->linesize[2], band.width, band.height);
     }
@@ -465,7 +479,7 @@ class Compositor {
   const ExportJob& job_;
   int width_;
   int height_;
-  std::optional<VideoOverlay::Prepared> overlay_;
+  OverlayPlan* plan_ = nullptr;
   FramePtr underPlanar_;
   std::vector<Band> bands_;
   std::vector<std::uint8_t> scratch_;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "velmoradine/platform/media/asset.hpp"
+#include "velmoradine/platform/media/overlay.hpp"
 #include "velmoradine/platform/media/video_composition.hpp"
 #include "velmoradine/platform/media/video_writer.hpp"
 
@@ -17,6 +18,8 @@ struct ExportJob {
   std::vector<AssetTrack> tracks;  // the video tracks, in the asset's order
   MediaTime duration;
   std::shared_ptr<const MutableVideoComposition> videoComposition;
+  // The animation tool's tree, prepared by the thread that started the export.
+  std::shared_ptr<OverlayPlan> overlay;
   std::filesystem::path output;
   bool optimizeForNetworkUse = false;
   const std::atomic<bool>* cancelled = nullptr;

@@ -32,8 +32,8 @@ void MutableVideoCompositionLayerInstruction::insert(std::vector<Change<T>>& cha
 
 namespace {
 
-media::AffineTransform interpolate(const media::AffineTransform& from,
-                                   const media::AffineTransform& to, double fraction) {
+AffineTransform interpolate(const AffineTransform& from, const AffineTransform& to,
+                            double fraction) {
   auto mix = [fraction](double a, double b) { return a + (b - a) * fraction; };
   return {mix(from.a, to.a), mix(from.b, to.b),   mix(from.c, to.c),
           mix(from.d, to.d), mix(from.tx, to.tx), mix(from.ty, to.ty)};
@@ -62,13 +62,13 @@ T MutableVideoCompositionLayerInstruction::valueAt(const std::vector<Change<T>>&
   return value;
 }
 
-void MutableVideoCompositionLayerInstruction::setTransform(const media::AffineTransform& transform,
+void MutableVideoCompositionLayerInstruction::setTransform(const AffineTransform& transform,
                                                            const MediaTime& time) {
   insert(transforms_, {time, time, transform, transform});
 }
 
-void MutableVideoCompositionLayerInstruction::setTransformRamp(const media::AffineTransform& from,
-                                                               const media::AffineTransform& to,
+void MutableVideoCompositionLayerInstruction::setTransformRamp(const AffineTransform& from,
+                                                               const AffineTransform& to,
                                                                const TimeRange& range) {
   insert(transforms_, {range.start, range.end(), from, to});
 }
@@ -82,9 +82,8 @@ void MutableVideoCompositionLayerInstruction::setOpacityRamp(double from, double
   insert(opacities_, {range.start, range.end(), from, to});
 }
 
-media::AffineTransform MutableVideoCompositionLayerInstruction::transformAt(
-    const MediaTime& time) const {
-  return valueAt(transforms_, time, media::AffineTransform::identity());
+AffineTransform MutableVideoCompositionLayerInstruction::transformAt(const MediaTime& time) const {
+  return valueAt(transforms_, time, AffineTransform::identity());
 }
 
 double MutableVideoCompositionLayerInstruction::opacityAt(const MediaTime& time) const {

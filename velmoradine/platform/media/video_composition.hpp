@@ -12,10 +12,10 @@
 #include <vector>
 
 #include "velmoradine/platform/foundation/error.hpp"
+#include "velmoradine/platform/graphics/geometry.hpp"
+#include "velmoradine/platform/graphics/layer.hpp"
 #include "velmoradine/platform/media/asset.hpp"
-#include "velmoradine/platform/media/media_geometry.hpp"
 #include "velmoradine/platform/media/media_time.hpp"
-#include "velmoradine/platform/media/pixel_buffer.hpp"
 
 namespace velmoradine {
 
@@ -32,14 +32,14 @@ class MutableVideoCompositionLayerInstruction {
   int trackID;
 
   // From `time` on (until the next change) the track is drawn with `transform`.
-  void setTransform(const media::AffineTransform& transform, const MediaTime& time);
-  void setTransformRamp(const media::AffineTransform& from, const media::AffineTransform& to,
+  void setTransform(const AffineTransform& transform, const MediaTime& time);
+  void setTransformRamp(const AffineTransform& from, const AffineTransform& to,
                         const TimeRange& range);
   void setOpacity(double opacity, const MediaTime& time);
   void setOpacityRamp(double from, double to, const TimeRange& range);
 
   // Before the first change: identity and fully opaque; after the last: its value.
-  media::AffineTransform transformAt(const MediaTime& time) const;
+  AffineTransform transformAt(const MediaTime& time) const;
   double opacityAt(const MediaTime& time) const;
   // Whether the track is drawn untransformed and opaque throughout `range`.
   bool isPlainDuring(const TimeRange& range) const;
@@ -52,7 +52,7 @@ class MutableVideoCompositionLayerInstruction {
     T from;
     T to;
   };
-  std::vector<Change<media::AffineTransform>> transforms_;
+  std::vector<Change<AffineTransform>> transforms_;
   std::vector<Change<double>> opacities_;
   template <typename T>
   static T valueAt(const std::vector<Change<T>>& changes, const MediaTime& time, T initial);
@@ -70,29 +70,28 @@ struct MutableVideoCompositionInstruction {
   std::uint32_t backgroundColor = 0xff000000;
 };
 
-// A layer tree around the video, as the export needs it: drawn once into the
-// part below the video and the part above it, with the place of the video.
-class VideoOverlay {
- public:
-  struct Prepared {
-    PixelBuffer under;       // render size; empty when nothing is drawn below
-    PixelBuffer over;        // render size; empty when nothing is drawn above
-    media::Rect videoFrame;  // where the composed video goes, in output pixels
-    double videoOpacity = 1;
-    double videoCornerRadius = 0;
-  };
-  virtual ~VideoOverlay() = default;
-  virtual Result<Prepared> prepare(const media::Size& renderSize) const = 0;
-};
-
+// Puts the composed video into `videoLayer` inside the tree of
+// `animationLayer` and draws the tree around it (with a bottom-left origin,
+// so a root that is geometry-flipped lays out from the top). The tree must
+// not change, nor be drawn elsewhere, while an export uses it; the export
+// draws its static parts once, on the thread that starts the export.
 class VideoCompositionCoreAnimationTool {
  public:
-  explicit VideoCompositionCoreAnimationTool(std::shared_ptr<const VideoOverlay> overlay)
-      : overlay_(std::move(overlay)) {}
-  const std::shared_ptr<const VideoOverlay>& overlay() const { return overlay_; }
+  static std::shared_ptr<VideoCompositionCoreAnimationTool> postProcessingAsVideoLayer(
+      std::shared_ptr<Layer> videoLayer, std::shared_ptr<Layer> animationLayer) {
+    return std::make_shared<VideoCompositionCoreAnimationTool>(std::move(videoLayer),
+                                                               std::move(animationLayer));
+  }
+  VideoCompositionCoreAnimationTool(std::shared_ptr<Layer> videoLayer,
+                                    std::shared_ptr<Layer> animationLayer)
+      : videoLayer_(std::move(videoLayer)), animationLayer_(std::move(animationLayer)) {}
+
+  const std::shared_ptr<Layer>& videoLayer() const { return videoLayer_; }
+  const std::shared_ptr<Layer>& animationLayer() const { return animationLayer_; }
 
  private:
-  std::shared_ptr<const VideoOverlay> overlay_;
+  std::shared_ptr<Layer> videoLayer_;
+  std::shared_ptr<Layer> animationLayer_;
 };
 
 struct MutableVideoComposition {
@@ -100,7 +99,7 @@ struct MutableVideoComposition {
     return std::make_shared<MutableVideoComposition>();
   }
   MediaTime frameDuration = MediaTime(1, 30);
-  media::Size renderSize;
+  Size renderSize;
   std::vector<std::shared_ptr<MutableVideoCompositionInstruction>> instructions;
   std::shared_ptr<VideoCompositionCoreAnimationTool> animationTool;
 

@@ -18,15 +18,15 @@ Result<std::unique_ptr<VideoWriter>> VideoWriter::create(const std::filesystem::
   return writer;
 }
 
-Result<void> VideoWriter::append(const PixelBuffer& picture) {
+Result<void> VideoWriter::append(const Bitmap& picture) {
   if (finished_) return failure(Error(MediaError::encodeFailed, "the writer has finished"));
-  if (picture.width != encoder_->settings().width ||
-      picture.height != encoder_->settings().height) {
+  if (picture.width() != encoder_->settings().width ||
+      picture.height() != encoder_->settings().height) {
     return failure(Error(MediaError::encodeFailed, "the picture is not the writer's size"));
   }
-  auto frame = media::allocateI420(picture.width, picture.height);
+  auto frame = media::allocateI420(picture.width(), picture.height());
   if (!frame) return failure(Error(MediaError::encodeFailed, "out of memory"));
-  media::convertBGRAToI420(picture.bytes.data(), picture.stride, frame.get());
+  media::convertBGRAToI420(picture.data(), picture.stride(), frame.get());
   return encoder_->encode(frame.get());
 }
 

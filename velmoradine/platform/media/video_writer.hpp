@@ -10,8 +10,8 @@
 #include <string>
 
 #include "velmoradine/platform/foundation/error.hpp"
+#include "velmoradine/platform/graphics/bitmap.hpp"
 #include "velmoradine/platform/media/media_time.hpp"
-#include "velmoradine/platform/media/pixel_buffer.hpp"
 
 namespace velmoradine {
 
@@ -43,7 +43,7 @@ class VideoWriter {
   ~VideoWriter();
 
   // Appends the next frame; its size must be the writer's.
-  Result<void> append(const PixelBuffer& frame);
+  Result<void> append(const Bitmap& frame);
   Result<void> finish();
   std::int64_t framesWritten() const;
 
