@@ -11,5 +11,6 @@ namespace velmoradine::cli {
 using Arguments = std::vector<std::string>;
 
 int infoCommand(const Arguments& arguments);
+int renderLayersCommand(const Arguments& arguments);
 
 }  // namespace velmoradine::cli

@@ -12,6 +12,7 @@ using velmoradine::cli::Arguments;
 const std::map<std::string, std::function<int(const Arguments&)>>& commands() {
   static const std::map<std::string, std::function<int(const Arguments&)>> table = {
       {"info", velmoradine::cli::infoCommand},
+      {"render-layers", velmoradine::cli::renderLayersCommand},
   };
   return table;
 }

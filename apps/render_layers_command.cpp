@@ -1,0 +1,52 @@
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "commands.hpp"
+#include "velmoradine/platform/graphics/renderer.hpp"
+#include "velmoradine/ugc/layer_description.hpp"
+
+namespace velmoradine::cli {
+
+// Renders a JSON description of a layer tree to a PNG (docs/graphics.md
+// gives the form). Nothing is written when the description has an error.
+int renderLayersCommand(const Arguments& arguments) {
+  if (arguments.size() != 2) {
+    std::fprintf(stderr, "usage: velmoradine render-layers DESCRIPTION.json OUT.png\n");
+    return 2;
+  }
+  const std::filesystem::path input = arguments[0];
+  const std::filesystem::path output = arguments[1];
+  std::ifstream file(input, std::ios::binary);
+  std::stringstream text;
+  if (!file || !(text << file.rdbuf())) {
+    std::fprintf(stderr, "render-layers: cannot read %s\n", input.c_str());
+    return 1;
+  }
+  auto tree = parseLayerTreeDescription(text.str(), input.parent_path());
+  if (!tree) {
+    std::fprintf(stderr, "render-layers: %s\n", tree.error().localizedDescription().c_str());
+    return 1;
+  }
+  RenderOptions options;
+  options.background = tree->background;
+  Bitmap pixels = LayerRenderer::render(*tree->root, static_cast<int>(std::ceil(tree->size.width)),
+                                        static_cast<int>(std::ceil(tree->size.height)), options);
+  auto png = Image(std::move(pixels)).pngData();
+  if (!png) {
+    std::fprintf(stderr, "render-layers: %s\n", png.error().localizedDescription().c_str());
+    return 1;
+  }
+  std::ofstream out(output, std::ios::binary | std::ios::trunc);
+  if (!out ||
+      !out.write(reinterpret_cast<const char*>(png->data()),
+                 static_cast<std::streamsize>(png->size())) ||
+      !out.flush()) {
+    std::fprintf(stderr, "render-layers: cannot write %s\n", output.c_str());
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace velmoradine::cli

@@ -1,0 +1,343 @@
+#include "velmoradine/ugc/mutable_layer_attribute.hpp"
+
+#include <array>
+#include <charconv>
+#include <cmath>
+
+namespace velmoradine {
+namespace {
+
+constexpr std::array<std::string_view, 53> kCaseNames = {
+    "contents",
+    "contentsRect",
+    "contentsCenter",
+    "contentsGravity",
+    "opacity",
+    "isHidden",
+    "masksToBounds",
+    "mask",
+    "isDoubleSided",
+    "cornerRadius",
+    "maskedCorners",
+    "borderColor",
+    "borderWidth",
+    "backgroundColor",
+    "shadowOpacity",
+    "shadowRadius",
+    "shadowOffset",
+    "shadowColor",
+    "shadowPath",
+    "style",
+    "allowsEdgeAntialiasing",
+    "allowsGroupOpacity",
+    "filters",
+    "minificationFilterBias",
+    "magnificationFilter",
+    "isOpaque",
+    "edgeAntialiasingMask",
+    "isGeometryFlipped",
+    "drawsAsynchronously",
+    "shouldRasterize",
+    "rasterizationScale",
+    "contentsFormat",
+    "frame",
+    "bounds",
+    "position",
+    "zPosition",
+    "anchorPointZ",
+    "anchorPoint",
+    "contentsScale",
+    "transform",
+    "sublayerTransform",
+    "sublayers",
+    "actions",
+    "name",
+    "cornerCurve",
+    "isWrapped",
+    "alignmentMode",
+    "truncationMode",
+    "string",
+    "font",
+    "fontSize",
+    "foregroundColor",
+    "allowsFontSubpixelQuantization",
+};
+
+// Numbers as the shortest text that reads back to the same value; whole
+// numbers keep a ".0".
+template <typename Number>
+std::string numberText(Number value) {
+  if (std::isnan(value)) return "nan";
+  if (std::isinf(value)) return value > 0 ? "inf" : "-inf";
+  char buffer[64];
+  auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value);
+  std::string text(buffer, end);
+  if (text.find_first_of(".en") == std::string::npos) text += ".0";
+  return text;
+}
+
+std::string quotedText(std::string_view text) {
+  std::string out = "\"";
+  for (char c : text) {
+    if (c == '"' || c == '\\') out += '\\';
+    out += c;
+  }
+  return out + "\"";
+}
+
+std::string layerText(const std::shared_ptr<Layer>& layer) {
+  if (!layer) return "nil";
+  std::string text = layer->isTextLayer() ? "TextLayer" : "Layer";
+  if (layer->name()) text += " " + quotedText(*layer->name());
+  return "<" + text + ">";
+}
+
+struct PayloadText {
+  std::string operator()(const std::optional<Image>& image) const {
+    if (!image) return "nil";
+    return "<Image " + std::to_string(image->pixelWidth()) + "x" +
+           std::to_string(image->pixelHeight()) + " @" + numberText(image->scale()) + "x>";
+  }
+  std::string operator()(const Rect& r) const {
+    return "(" + numberText(r.origin.x) + ", " + numberText(r.origin.y) + ", " +
+           numberText(r.size.width) + ", " + numberText(r.size.height) + ")";
+  }
+  std::string operator()(const Size& s) const {
+    return "(" + numberText(s.width) + ", " + numberText(s.height) + ")";
+  }
+  std::string operator()(const Point& p) const {
+    return "(" + numberText(p.x) + ", " + numberText(p.y) + ")";
+  }
+  std::string operator()(float v) const { return numberText(v); }
+  std::string operator()(double v) const { return numberText(v); }
+  std::string operator()(bool v) const { return v ? "true" : "false"; }
+  std::string operator()(ContentsGravity v) const { return std::string(name(v)); }
+  std::string operator()(ContentsFilter v) const { return std::string(name(v)); }
+  std::string operator()(ContentsFormat v) const { return std::string(name(v)); }
+  std::string operator()(CornerCurve v) const { return std::string(name(v)); }
+  std::string operator()(TextLayerAlignmentMode v) const { return std::string(name(v)); }
+  std::string operator()(TextLayerTruncationMode v) const { return std::string(name(v)); }
+  std::string operator()(const CornerMaskSet& v) const {
+    return "CornerMask(rawValue: " + std::to_string(v.rawValue) + ")";
+  }
+  std::string operator()(const EdgeMaskSet& v) const {
+    return "EdgeAntialiasingMask(rawValue: " + std::to_string(v.rawValue) + ")";
+  }
+  std::string operator()(const std::shared_ptr<Layer>& layer) const { return layerText(layer); }
+  std::string operator()(const std::vector<std::shared_ptr<Layer>>& layers) const {
+    std::string text = "[";
+    for (std::size_t i = 0; i < layers.size(); ++i) text += (i ? ", " : "") + layerText(layers[i]);
+    return text + "]";
+  }
+  std::string operator()(const std::optional<Color>& color) const {
+    return color ? color->hexString() : "nil";
+  }
+  std::string operator()(const std::optional<Path>& path) const {
+    return path ? "<Path " + std::to_string(path->elements().size()) + " elements>" : "nil";
+  }
+  std::string operator()(const LayerDictionary& value) const {
+    return value.is_null() ? "nil" : value.dump();
+  }
+  std::string operator()(const Transform3D& t) const {
+    std::string text = "(";
+    auto rows = t.rows();
+    for (std::size_t i = 0; i < rows.size(); ++i) text += (i ? ", " : "") + numberText(rows[i]);
+    return text + ")";
+  }
+  std::string operator()(const std::string& text) const { return quotedText(text); }
+  std::string operator()(const std::optional<TextString>& text) const {
+    if (!text) return "nil";
+    if (const auto* plain = std::get_if<std::string>(&*text)) return quotedText(*plain);
+    const auto& attributed = std::get<AttributedString>(*text);
+    return "<AttributedString " + quotedText(attributed.string) + " " +
+           std::to_string(attributed.runs.size()) + " runs>";
+  }
+  std::string operator()(const Font& font) const { return quotedText(font.name()); }
+};
+
+}  // namespace
+
+std::string_view caseName(MutableLayerAttribute::Case kind) {
+  return kCaseNames[static_cast<std::size_t>(kind)];
+}
+
+std::string MutableLayerAttribute::description() const {
+  return std::string(caseName(kind_)) + "(" + std::visit(PayloadText{}, payload_) + ")";
+}
+
+const std::vector<MutableLayerAttributeCodingKeys>& allCodingKeys() {
+  static const std::vector<MutableLayerAttributeCodingKeys> keys = {
+      MutableLayerAttributeCodingKeys::contents,
+      MutableLayerAttributeCodingKeys::contentsRect,
+      MutableLayerAttributeCodingKeys::contentsCenter,
+      MutableLayerAttributeCodingKeys::contentsGravity,
+      MutableLayerAttributeCodingKeys::opacity,
+      MutableLayerAttributeCodingKeys::isHidden,
+      MutableLayerAttributeCodingKeys::masksToBounds,
+      MutableLayerAttributeCodingKeys::mask,
+      MutableLayerAttributeCodingKeys::isDoubleSided,
+      MutableLayerAttributeCodingKeys::cornerRadius,
+      MutableLayerAttributeCodingKeys::maskedCorners,
+      MutableLayerAttributeCodingKeys::borderColor,
+      MutableLayerAttributeCodingKeys::borderWidth,
+      MutableLayerAttributeCodingKeys::backgroundColor,
+      MutableLayerAttributeCodingKeys::shadowOpacity,
+      MutableLayerAttributeCodingKeys::shadowRadius,
+      MutableLayerAttributeCodingKeys::shadowOffset,
+      MutableLayerAttributeCodingKeys::shadowColor,
+      MutableLayerAttributeCodingKeys::shadowPath,
+      MutableLayerAttributeCodingKeys::style,
+      MutableLayerAttributeCodingKeys::allowsEdgeAntialiasing,
+      MutableLayerAttributeCodingKeys::allowsGroupOpacity,
+      MutableLayerAttributeCodingKeys::filters,
+      MutableLayerAttributeCodingKeys::minificationFilterBias,
+      MutableLayerAttributeCodingKeys::magnificationFilter,
+      MutableLayerAttributeCodingKeys::edgeAntialiasingMask,
+      MutableLayerAttributeCodingKeys::isGeometryFlipped,
+      MutableLayerAttributeCodingKeys::drawsAsynchronously,
+      MutableLayerAttributeCodingKeys::shouldRasterize,
+      MutableLayerAttributeCodingKeys::rasterizationScale,
+      MutableLayerAttributeCodingKeys::contentsFormat,
+      MutableLayerAttributeCodingKeys::frame,
+      MutableLayerAttributeCodingKeys::bounds,
+      MutableLayerAttributeCodingKeys::position,
+      MutableLayerAttributeCodingKeys::zPosition,
+      MutableLayerAttributeCodingKeys::anchorPointZ,
+      MutableLayerAttributeCodingKeys::anchorPoint,
+      MutableLayerAttributeCodingKeys::contentsScale,
+      MutableLayerAttributeCodingKeys::transform,
+      MutableLayerAttributeCodingKeys::sublayerTransform,
+      MutableLayerAttributeCodingKeys::sublayers,
+      MutableLayerAttributeCodingKeys::actions,
+      MutableLayerAttributeCodingKeys::name,
+      MutableLayerAttributeCodingKeys::cornerCurve,
+      MutableLayerAttributeCodingKeys::isWrapped,
+      MutableLayerAttributeCodingKeys::alignmentMode,
+      MutableLayerAttributeCodingKeys::truncationMode,
+      MutableLayerAttributeCodingKeys::string,
+      MutableLayerAttributeCodingKeys::font,
+      MutableLayerAttributeCodingKeys::fontSize,
+      MutableLayerAttributeCodingKeys::foregroundColor,
+      MutableLayerAttributeCodingKeys::allowsFontSubpixelQuantization,
+  };
+  return keys;
+}
+
+std::string_view stringValue(MutableLayerAttributeCodingKeys key) {
+  switch (key) {
+    case MutableLayerAttributeCodingKeys::contents:
+      return "contents";
+    case MutableLayerAttributeCodingKeys::contentsRect:
+      return "contentsRect";
+    case MutableLayerAttributeCodingKeys::contentsCenter:
+      return "contentsCenter";
+    case MutableLayerAttributeCodingKeys::contentsGravity:
+      return "contentsGravity";
+    case MutableLayerAttributeCodingKeys::opacity:
+      return "opacity";
+    case MutableLayerAttributeCodingKeys::isHidden:
+      return "isHidden";
+    case MutableLayerAttributeCodingKeys::masksToBounds:
+      return "masksToBounds";
+    case MutableLayerAttributeCodingKeys::mask:
+      return "mask";
+    case MutableLayerAttributeCodingKeys::isDoubleSided:
+      return "isDoubleSided";
+    case MutableLayerAttributeCodingKeys::cornerRadius:
+      return "cornerRadius";
+    case MutableLayerAttributeCodingKeys::maskedCorners:
+      return "maskedCorners";
+    case MutableLayerAttributeCodingKeys::borderColor:
+      return "borderColor";
+    case MutableLayerAttributeCodingKeys::borderWidth:
+      return "borderWidth";
+    case MutableLayerAttributeCodingKeys::backgroundColor:
+      return "backgroundColor";
+    case MutableLayerAttributeCodingKeys::shadowOpacity:
+      return "shadowOpacity";
+    case MutableLayerAttributeCodingKeys::shadowRadius:
+      return "shadowRadius";
+    case MutableLayerAttributeCodingKeys::shadowOffset:
+      return "shadowOffset";
+    case MutableLayerAttributeCodingKeys::shadowColor:
+      return "shadowColor";
+    case MutableLayerAttributeCodingKeys::shadowPath:
+      return "shadowPath";
+    case MutableLayerAttributeCodingKeys::style:
+      return "style";
+    case MutableLayerAttributeCodingKeys::allowsEdgeAntialiasing:
+      return "allowsEdgeAntialiasing";
+    case MutableLayerAttributeCodingKeys::allowsGroupOpacity:
+      return "allowsGroupOpacity";
+    case MutableLayerAttributeCodingKeys::filters:
+      return "filters";
+    case MutableLayerAttributeCodingKeys::minificationFilterBias:
+      return "minificationFilterBias";
+    case MutableLayerAttributeCodingKeys::magnificationFilter:
+      return "magnificationFilter";
+    case MutableLayerAttributeCodingKeys::edgeAntialiasingMask:
+      return "edgeAntialiasingMask";
+    case MutableLayerAttributeCodingKeys::isGeometryFlipped:
+      return "isGeometryFlipped";
+    case MutableLayerAttributeCodingKeys::drawsAsynchronously:
+      return "drawsAsynchronously";
+    case MutableLayerAttributeCodingKeys::shouldRasterize:
+      return "shouldRasterize";
+    case MutableLayerAttributeCodingKeys::rasterizationScale:
+      return "rasterizationScale";
+    case MutableLayerAttributeCodingKeys::contentsFormat:
+      return "contentsFormat";
+    case MutableLayerAttributeCodingKeys::frame:
+      return "frame";
+    case MutableLayerAttributeCodingKeys::bounds:
+      return "bounds";
+    case MutableLayerAttributeCodingKeys::position:
+      return "position";
+    case MutableLayerAttributeCodingKeys::zPosition:
+      return "zPosition";
+    case MutableLayerAttributeCodingKeys::anchorPointZ:
+      return "anchorPointZ";
+    case MutableLayerAttributeCodingKeys::anchorPoint:
+      return "anchorPoint";
+    case MutableLayerAttributeCodingKeys::contentsScale:
+      return "contentsScale";
+    case MutableLayerAttributeCodingKeys::transform:
+      return "transform";
+    case MutableLayerAttributeCodingKeys::sublayerTransform:
+      return "sublayerTransform";
+    case MutableLayerAttributeCodingKeys::sublayers:
+      return "sublayers";
+    case MutableLayerAttributeCodingKeys::actions:
+      return "actions";
+    case MutableLayerAttributeCodingKeys::name:
+      return "name";
+    case MutableLayerAttributeCodingKeys::cornerCurve:
+      return "cornerCurve";
+    case MutableLayerAttributeCodingKeys::isWrapped:
+      return "isWrapped";
+    case MutableLayerAttributeCodingKeys::alignmentMode:
+      return "alignmentMode";
+    case MutableLayerAttributeCodingKeys::truncationMode:
+      return "truncationMode";
+    case MutableLayerAttributeCodingKeys::string:
+      return "string";
+    case MutableLayerAttributeCodingKeys::font:
+      return "font";
+    case MutableLayerAttributeCodingKeys::fontSize:
+      return "fontSize";
+    case MutableLayerAttributeCodingKeys::foregroundColor:
+      return "foregroundColor";
+    case MutableLayerAttributeCodingKeys::allowsFontSubpixelQuantization:
+      return "allowsFontSubpixelQuantization";
+  }
+  return {};
+}
+
+std::optional<MutableLayerAttributeCodingKeys> codingKey(std::string_view text) {
+  for (MutableLayerAttributeCodingKeys key : allCodingKeys()) {
+    if (stringValue(key) == text) return key;
+  }
+  return std::nullopt;
+}
+
+}  // namespace velmoradine
