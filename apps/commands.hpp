@@ -6,11 +6,18 @@
 #include <string>
 #include <vector>
 
+#include "velmoradine/platform/foundation/error.hpp"
+
 namespace velmoradine::cli {
 
 using Arguments = std::vector<std::string>;
 
 int infoCommand(const Arguments& arguments);
 int renderLayersCommand(const Arguments& arguments);
+// An error's description, with its detail in parentheses when it has one.
+std::string errorText(const Error& error);
+
+int probeCommand(const Arguments& arguments);
+int thumbnailCommand(const Arguments& arguments);
 
 }  // namespace velmoradine::cli

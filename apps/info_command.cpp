@@ -7,6 +7,12 @@
 
 namespace velmoradine::cli {
 
+std::string errorText(const Error& error) {
+  std::string text = error.localizedDescription();
+  if (!error.detail().empty()) text += " (" + error.detail() + ")";
+  return text;
+}
+
 // Prints the kit's version and what it found of the host's configuration.
 int infoCommand(const Arguments&) {
   Bundle main = Bundle::main();

@@ -13,6 +13,8 @@ const std::map<std::string, std::function<int(const Arguments&)>>& commands() {
   static const std::map<std::string, std::function<int(const Arguments&)>> table = {
       {"info", velmoradine::cli::infoCommand},
       {"render-layers", velmoradine::cli::renderLayersCommand},
+      {"probe", velmoradine::cli::probeCommand},
+      {"thumbnail", velmoradine::cli::thumbnailCommand},
   };
   return table;
 }

@@ -1,0 +1,75 @@
+#include "velmoradine/share/render.hpp"
+
+#include <mutex>
+#include <optional>
+
+#include "velmoradine/core/logger.hpp"
+#include "velmoradine/platform/dispatch/dispatch_group.hpp"
+#include "velmoradine/platform/dispatch/dispatch_queue.hpp"
+#include "velmoradine/share/thumbnail_creator.hpp"
+#include "velmoradine/share/video_exporter.hpp"
+
+namespace velmoradine {
+namespace {
+
+class RenderErrorCategory final : public ErrorCategory {
+ public:
+  const char* name() const noexcept override { return "Velmoradine.Render.Error"; }
+  std::string message(int value) const override {
+    switch (static_cast<Render::Error>(value)) {
+      case Render::Error::thumbnail:
+        return "Unable to export thumbnail file.";
+      case Render::Error::video:
+        return "Unable to export video file.";
+      case Render::Error::unknown:
+        break;
+    }
+    return "An unknown error occurred.";
+  }
+};
+
+}  // namespace
+
+std::error_code make_error_code(Render::Error error) {
+  static const RenderErrorCategory category;
+  return {static_cast<int>(error), category};
+}
+
+void Render::renderThumbnailAndVideo(const std::filesystem::path& videoURL,
+                                     std::function<void(Result<ThumbnailAndVideo>)> completion) {
+  struct Holders {
+    std::optional<std::vector<std::uint8_t>> thumbnail;
+    std::optional<std::vector<std::uint8_t>> video;
+  };
+  auto holders = std::make_shared<Holders>();
+  DispatchGroup group;
+  group.enter();
+  group.enter();
+
+  ThumbnailCreator::thumbnail(
+      videoURL, [holders, group](Result<std::vector<std::uint8_t>> result) mutable {
+        if (result) {
+          holders->thumbnail = std::move(*result);
+        } else {
+          Logger::velmoradineDebug("[ThumbnailCreator] failed to create thumbnail", result.error());
+        }
+        group.leave();
+      });
+
+  VideoExporter::exportVideo(videoURL, [&](Result<VideoBytes> result) {
+    if (result) {
+      holders->video = std::move(*result);
+    } else {
+      Logger::velmoradineDebug("[VideoExporter] failed to create video export", result.error());
+    }
+    group.leave();
+  });
+
+  group.notify(DispatchQueue::main(), [holders, completion = std::move(completion)] {
+    if (!holders->video) return completion(failure(velmoradine::Error(Error::video)));
+    if (!holders->thumbnail) return completion(failure(velmoradine::Error(Error::thumbnail)));
+    completion(ThumbnailAndVideo(std::move(*holders->thumbnail), std::move(*holders->video)));
+  });
+}
+
+}  // namespace velmoradine

@@ -1,0 +1,102 @@
+#include "velmoradine/share/thumbnail_creator.hpp"
+
+#include "velmoradine/core/logger.hpp"
+#include "velmoradine/platform/dispatch/dispatch_queue.hpp"
+#include "velmoradine/platform/foundation/bundle.hpp"
+#include "velmoradine/platform/graphics/layer.hpp"
+#include "velmoradine/platform/graphics/renderer.hpp"
+#include "velmoradine/platform/media/image_generator.hpp"
+
+namespace velmoradine {
+
+Result<Image> grabThumbnail(const std::shared_ptr<URLAsset>& asset, double seconds) {
+  AssetImageGenerator generator(asset);
+  generator.appliesPreferredTrackTransform = true;
+  generator.apertureMode = AssetImageGenerator::ApertureMode::encodedPixels;
+  auto picture = generator.copyImage(MediaTime::withSeconds(seconds, 60));
+  if (!picture) return failure(picture.error());
+  picture->setOpaque(true);
+  return Image(std::move(*picture));
+}
+
+void thumbnail(const std::shared_ptr<URLAsset>& asset, double seconds,
+               std::function<void(std::optional<Image>)> completion) {
+  DispatchQueue::global()->async([asset, seconds, completion = std::move(completion)] {
+    auto image = grabThumbnail(asset, seconds);
+    if (!image) {
+      Logger::velmoradineDebug("[AVURLAsset+Thumbnail] Unable to create thumbnail", image.error(),
+                               DocumentationIdentifier::unexpecteError);
+      completion(std::nullopt);
+      return;
+    }
+    DispatchQueue::main()->async([completion, image = std::move(*image)] { completion(image); });
+  });
+}
+
+Error ThumbnailCreator::thumbnailError() {
+  return Error::domain("Velmoradine.VideoContent", 2, "Unable to create thumbnail");
+}
+
+Point ThumbnailCreator::badgeOrigin(Size frame, Size badge) {
+  return {frame.width / 2 - badge.width / 2, frame.height / 2 - badge.height / 2};
+}
+
+std::optional<Image> ThumbnailCreator::badge() {
+  auto path = Bundle::module().pathForResource("Assets/PlayButton", "png");
+  if (!path) return std::nullopt;
+  auto image = Image::read(*path);
+  if (!image) return std::nullopt;
+  return *image;
+}
+
+Image ThumbnailCreator::compose(const Image& frame, const std::optional<Image>& badge) {
+  if (!badge) return frame;
+  const Size size = frame.size();
+  auto root = Layer::create();
+  root->setFrame(Rect(Point{0, 0}, size));
+  root->setBackgroundColor(Color::white());
+  auto picture = Layer::create();
+  picture->setFrame(Rect(Point{0, 0}, size));
+  picture->setContents(frame);
+  auto play = Layer::create();
+  play->setFrame(Rect(badgeOrigin(size, badge->size()), badge->size()));
+  play->setContents(*badge);
+  play->setOpacity(static_cast<float>(kBadgeOpacity));
+  root->addSublayer(picture);
+  root->addSublayer(play);
+  RenderOptions options;
+  options.scale = frame.scale();
+  Bitmap pixels = LayerRenderer::render(*root, frame.pixelWidth(), frame.pixelHeight(), options);
+  pixels.setOpaque(true);
+  return Image(std::move(pixels), frame.scale());
+}
+
+namespace {
+
+Result<std::vector<std::uint8_t>> encode(const Image& frame) {
+  auto bytes = ThumbnailCreator::compose(frame, ThumbnailCreator::badge())
+                   .jpegData(ThumbnailCreator::kCompressionQuality);
+  if (!bytes || bytes->empty()) return failure(ThumbnailCreator::thumbnailError());
+  return bytes;
+}
+
+}  // namespace
+
+Result<std::vector<std::uint8_t>> ThumbnailCreator::thumbnailNow(
+    const std::filesystem::path& videoURL) {
+  auto frame = grabThumbnail(URLAsset::make(videoURL), 0);
+  if (!frame) return failure(thumbnailError());
+  return encode(*frame);
+}
+
+void ThumbnailCreator::thumbnail(
+    const std::filesystem::path& videoURL,
+    std::function<void(Result<std::vector<std::uint8_t>>)> completion) {
+  velmoradine::thumbnail(URLAsset::make(videoURL), 0,
+                         [completion = std::move(completion)](std::optional<Image> frame) {
+                           if (!frame) return completion(failure(thumbnailError()));
+                           completion(encode(*frame));
+                         });
+}
+
+}  // namespace velmoradine

@@ -1,0 +1,79 @@
+#include "velmoradine/share/video_exporter.hpp"
+
+#include <cerrno>
+#include <cstdio>
+#include <memory>
+
+#include "velmoradine/platform/media/asset.hpp"
+#include "velmoradine/platform/media/export_session.hpp"
+#include "velmoradine/share/temporary_directory_helper.hpp"
+
+namespace velmoradine {
+namespace {
+
+class ExporterCategory final : public ErrorCategory {
+ public:
+  explicit ExporterCategory(const char* name) : name_(name) {}
+  const char* name() const noexcept override { return name_; }
+  std::string message(int value) const override {
+    return value == 2 ? "Unable to read file." : "An unknown error occurred.";
+  }
+
+ private:
+  const char* name_;
+};
+
+}  // namespace
+
+std::error_code make_error_code(VideoExporter::Error error) {
+  static const ExporterCategory category("Velmoradine.VideoExporter.Error");
+  return {static_cast<int>(error), category};
+}
+
+std::error_code make_error_code(VideoExportErrors::Error error) {
+  static const ExporterCategory category("Velmoradine.VideoExportErrors.Error");
+  return {static_cast<int>(error), category};
+}
+
+Result<VideoBytes> readWholeFile(const std::filesystem::path& url) {
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(url.c_str(), "rb"), std::fclose);
+  if (!file) return failure(Error::posix(errno, url.string()));
+  VideoBytes bytes;
+  std::uint8_t chunk[1 << 16];
+  while (true) {
+    const std::size_t count = std::fread(chunk, 1, sizeof chunk, file.get());
+    bytes.insert(bytes.end(), chunk, chunk + count);
+    if (count < sizeof chunk) break;
+  }
+  // A directory opens but cannot be read.
+  if (std::ferror(file.get())) return failure(Error::posix(errno ? errno : EIO, url.string()));
+  return bytes;
+}
+
+void VideoExporter::exportVideo(const std::filesystem::path& videoURL,
+                                const VideoExportCompletion& completion) {
+  completion(readWholeFile(videoURL));
+}
+
+void PassThrough::exportVideo(const std::filesystem::path& videoURL,
+                              const VideoExportCompletion& completion) {
+  completion(readWholeFile(videoURL));
+}
+
+void AVExport::exportVideo(const std::filesystem::path& videoURL,
+                           const VideoExportCompletion& completion) {
+  auto session = AssetExportSession::make(URLAsset::make(videoURL), AssetExportPresetMediumQuality);
+  if (!session) return completion(failure(Error(VideoExportErrors::Error::readFile)));
+  auto directory = TemporaryDirectoryHelper::createTempDirectory(std::nullopt);
+  if (!directory) return completion(failure(Error(VideoExportErrors::Error::readFile)));
+  session->outputURL = *directory / "export.mp4";
+  session->outputFileType = FileTypeMPEG4;
+  const std::filesystem::path output = session->outputURL;
+  session->exportAsynchronously([output, completion] { completion(readWholeFile(output)); });
+}
+
+static_assert(VideoExportProtocol<VideoExporter>);
+static_assert(VideoExportProtocol<PassThrough>);
+static_assert(VideoExportProtocol<AVExport>);
+
+}  // namespace velmoradine
