@@ -13,7 +13,7 @@ pkg_check_modules(SQLITE3 REQUIRED IMPORTED_TARGET sqlite3)
 find_package(OpenSSL REQUIRED)
 find_package(nlohmann_json REQUIRED)
 
-# libyuv and cpp-httplib ship no usable CMake or pkg-config description.
+# libyuv ships no usable CMake or pkg-config description.
 find_path(LIBYUV_INCLUDE_DIR libyuv.h REQUIRED)
 find_library(LIBYUV_LIBRARY yuv REQUIRED)
 add_library(libyuv::libyuv UNKNOWN IMPORTED)
@@ -21,11 +21,13 @@ set_target_properties(libyuv::libyuv PROPERTIES
   IMPORTED_LOCATION ${LIBYUV_LIBRARY}
   INTERFACE_INCLUDE_DIRECTORIES ${LIBYUV_INCLUDE_DIR})
 
-find_path(HTTPLIB_INCLUDE_DIR httplib.h REQUIRED)
+# Debian builds cpp-httplib as a compiled library with TLS and compression
+# on; its pkg-config description carries the matching definitions, without
+# which the header's classes would not match the library's layout.
+pkg_check_modules(HTTPLIB REQUIRED IMPORTED_TARGET cpp-httplib)
 add_library(httplib::httplib INTERFACE IMPORTED)
 set_target_properties(httplib::httplib PROPERTIES
-  INTERFACE_INCLUDE_DIRECTORIES ${HTTPLIB_INCLUDE_DIR}
-  INTERFACE_LINK_LIBRARIES "Threads::Threads;OpenSSL::SSL;OpenSSL::Crypto")
+  INTERFACE_LINK_LIBRARIES "PkgConfig::HTTPLIB;Threads::Threads;OpenSSL::SSL;OpenSSL::Crypto")
 
 if(VELMORADINE_BUILD_TESTS)
   find_package(GTest REQUIRED)
