@@ -43,14 +43,15 @@ json applicationJson(const Application& application) {
 
 json uploadPlanJson(const ShareFile& file, const std::string& baseURL, const UploadSigner& signer,
                     std::int64_t expires) {
-  std::string url = baseURL + "v1/storage/" + file.storageKey + "?expires=" +
-                    std::to_string(expires) +
+  std::string url = baseURL + "v1/storage/" + file.storageKey +
+                    "?expires=" + std::to_string(expires) +
                     "&signature=" + signer.signature(file.storageKey, expires);
-  return {{"strategy", "configurable"},
-          {"configurable",
-           {{"direct_upload",
-             {{"url", url},
-              {"headers", {{"Content-Type", file.contentType}, {"Content-MD5", file.checksum}}}}}}}};
+  return {
+      {"strategy", "configurable"},
+      {"configurable",
+       {{"direct_upload",
+         {{"url", url},
+          {"headers", {{"Content-Type", file.contentType}, {"Content-MD5", file.checksum}}}}}}}};
 }
 
 ShareFile newFile(FileRole role, const UploadPlanRequest& plan) {
@@ -106,39 +107,39 @@ void registerApiRoutes(httplib::Server& server, ServerContext& context) {
                response.set_content(*body, "application/json");
              });
 
-  server.Post("/v1/api/sdk/share", [&context](const httplib::Request& request,
-                                              httplib::Response& response,
-                                              const httplib::ContentReader& reader) {
-    auto accepted = acceptJsonRequest(request, response, reader, context.database);
-    if (!accepted) return;
-    auto share = parseShareRequest(accepted->body, context.options.maxUploadBytes);
-    if (!share) {
-      replyError(response, 400, "invalid_request", share.error());
-      return;
-    }
-    NewShare record{.applicationId = accepted->application.id,
-                    .accessToken = base64UrlEncode(randomBytes(32)),
-                    .linkId = base64UrlEncode(randomBytes(16)),
-                    .title = share->title,
-                    .shareableType = share->shareable_type,
-                    .userId = contribUserId(request),
-                    .video = newFile(FileRole::videoContent, share->video_content),
-                    .preview = newFile(FileRole::previewImage, share->preview_image)};
-    context.database.insertShare(record);
+  server.Post(
+      "/v1/api/sdk/share", [&context](const httplib::Request& request, httplib::Response& response,
+                                      const httplib::ContentReader& reader) {
+        auto accepted = acceptJsonRequest(request, response, reader, context.database);
+        if (!accepted) return;
+        auto share = parseShareRequest(accepted->body, context.options.maxUploadBytes);
+        if (!share) {
+          replyError(response, 400, "invalid_request", share.error());
+          return;
+        }
+        NewShare record{.applicationId = accepted->application.id,
+                        .accessToken = base64UrlEncode(randomBytes(32)),
+                        .linkId = base64UrlEncode(randomBytes(16)),
+                        .title = share->title,
+                        .shareableType = share->shareable_type,
+                        .userId = contribUserId(request),
+                        .video = newFile(FileRole::videoContent, share->video_content),
+                        .preview = newFile(FileRole::previewImage, share->preview_image)};
+        context.database.insertShare(record);
 
-    auto now = std::chrono::duration_cast<std::chrono::seconds>(
-                   std::chrono::system_clock::now().time_since_epoch())
-                   .count();
-    std::int64_t expires = now + context.options.uploadTimeToLiveSeconds;
-    std::string base = context.baseURL(request);
-    replyJson(response, 200,
-              {{"video_content", uploadPlanJson(record.video, base, context.signer, expires)},
-               {"preview_image", uploadPlanJson(record.preview, base, context.signer, expires)},
-               {"shareable",
-                {{"title", record.title},
-                 {"link", base + "s/" + record.linkId},
-                 {"shareable_access_token", record.accessToken}}}});
-  });
+        auto now = std::chrono::duration_cast<std::chrono::seconds>(
+                       std::chrono::system_clock::now().time_since_epoch())
+                       .count();
+        std::int64_t expires = now + context.options.uploadTimeToLiveSeconds;
+        std::string base = context.baseURL(request);
+        replyJson(response, 200,
+                  {{"video_content", uploadPlanJson(record.video, base, context.signer, expires)},
+                   {"preview_image", uploadPlanJson(record.preview, base, context.signer, expires)},
+                   {"shareable",
+                    {{"title", record.title},
+                     {"link", base + "s/" + record.linkId},
+                     {"shareable_access_token", record.accessToken}}}});
+      });
 
   server.Post("/v1/api/sdk/share/activate", [&context](const httplib::Request& request,
                                                        httplib::Response& response,
@@ -150,14 +151,14 @@ void registerApiRoutes(httplib::Server& server, ServerContext& context) {
       replyError(response, 400, "invalid_request", activate.error());
       return;
     }
-    switch (context.database.activate(accepted->application.id,
-                                      activate->shareable_access_token, activate->video_content,
-                                      activate->preview_image)) {
+    switch (context.database.activate(accepted->application.id, activate->shareable_access_token,
+                                      activate->video_content, activate->preview_image)) {
       case ActivationResult::activated:
         replyJson(response, 200, json::object());
         return;
       case ActivationResult::unknownShare:
-        replyError(response, 404, "unknown_share", "This application has no share with that token.");
+        replyError(response, 404, "unknown_share",
+                   "This application has no share with that token.");
         return;
       case ActivationResult::notUploaded:
         replyError(response, 409, "upload_missing",

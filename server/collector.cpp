@@ -11,8 +11,7 @@
 namespace velmoradine::devserver {
 
 void registerCollectorRoutes(httplib::Server& server, ServerContext& context) {
-  server.Post("/v1/events", [&context](const httplib::Request& request,
-                                       httplib::Response& response,
+  server.Post("/v1/events", [&context](const httplib::Request& request, httplib::Response& response,
                                        const httplib::ContentReader& reader) {
     auto accepted = acceptJsonRequest(request, response, reader, context.database);
     if (!accepted) return;
@@ -33,29 +32,29 @@ void registerCollectorRoutes(httplib::Server& server, ServerContext& context) {
 
   // For inspection and tests: the application's events, oldest first;
   // "?after=ID" lists only those stored after the event with that id.
-  server.Get("/v1/events", [&context](const httplib::Request& request,
-                                      httplib::Response& response) {
-    auto application = authenticate(request, response, context.database);
-    if (!application) return;
-    std::int64_t after = 0;
-    if (request.has_param("after")) {
-      std::string text = request.get_param_value("after");
-      auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), after);
-      if (error != std::errc() || end != text.data() + text.size() || text.empty()) {
-        replyError(response, 400, "invalid_request", "after must be an event id");
-        return;
-      }
-    }
-    nlohmann::json list = nlohmann::json::array();
-    for (const auto& event : context.database.events(application->id, after)) {
-      nlohmann::json entry = {{"id", event.id},
-                              {"received_at_ms", event.receivedAt},
-                              {"event", nlohmann::json::parse(event.body)}};
-      if (event.userId) entry["user_id"] = *event.userId;
-      list.push_back(std::move(entry));
-    }
-    replyJson(response, 200, {{"events", std::move(list)}});
-  });
+  server.Get("/v1/events",
+             [&context](const httplib::Request& request, httplib::Response& response) {
+               auto application = authenticate(request, response, context.database);
+               if (!application) return;
+               std::int64_t after = 0;
+               if (request.has_param("after")) {
+                 std::string text = request.get_param_value("after");
+                 auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), after);
+                 if (error != std::errc() || end != text.data() + text.size() || text.empty()) {
+                   replyError(response, 400, "invalid_request", "after must be an event id");
+                   return;
+                 }
+               }
+               nlohmann::json list = nlohmann::json::array();
+               for (const auto& event : context.database.events(application->id, after)) {
+                 nlohmann::json entry = {{"id", event.id},
+                                         {"received_at_ms", event.receivedAt},
+                                         {"event", nlohmann::json::parse(event.body)}};
+                 if (event.userId) entry["user_id"] = *event.userId;
+                 list.push_back(std::move(entry));
+               }
+               replyJson(response, 200, {{"events", std::move(list)}});
+             });
 }
 
 }  // namespace velmoradine::devserver

@@ -61,7 +61,9 @@ std::string hexEncode(std::string_view bytes) {
   return out;
 }
 
-std::string base64Encode(std::string_view bytes) { return encode(bytes, kBase64Alphabet, true); }
+std::string base64Encode(std::string_view bytes) {
+  return encode(bytes, kBase64Alphabet, true);
+}
 
 std::string base64UrlEncode(std::string_view bytes) {
   return encode(bytes, kBase64UrlAlphabet, false);

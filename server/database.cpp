@@ -143,9 +143,9 @@ class Database::Statement {
 
 std::unique_ptr<Database> Database::open(const std::filesystem::path& file) {
   sqlite3* connection = nullptr;
-  int status = sqlite3_open_v2(file.c_str(), &connection,
-                               SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
-                               nullptr);
+  int status =
+      sqlite3_open_v2(file.c_str(), &connection,
+                      SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
   if (status != SQLITE_OK) {
     std::string message = connection ? sqlite3_errmsg(connection) : sqlite3_errstr(status);
     sqlite3_close(connection);
@@ -255,8 +255,8 @@ std::optional<Application> Database::applicationByKey(std::string_view apiKey) {
   auto query = statement(sql.c_str());
   query.bind(1, apiKey);
   if (!query.step()) return std::nullopt;
-  return Application{query.integer(0), query.text(1), query.optionalText(2),
-                     query.optionalText(3), query.optionalText(4)};
+  return Application{query.integer(0), query.text(1), query.optionalText(2), query.optionalText(3),
+                     query.optionalText(4)};
 }
 
 std::optional<Application> Database::applicationBySlug(std::string_view slug) {
@@ -265,13 +265,12 @@ std::optional<Application> Database::applicationBySlug(std::string_view slug) {
   auto query = statement(sql.c_str());
   query.bind(1, slug);
   if (!query.step()) return std::nullopt;
-  return Application{query.integer(0), query.text(1), query.optionalText(2),
-                     query.optionalText(3), query.optionalText(4)};
+  return Application{query.integer(0), query.text(1), query.optionalText(2), query.optionalText(3),
+                     query.optionalText(4)};
 }
 
 bool Database::insertDebugContext(std::string_view code, std::int64_t applicationId,
-                                  const std::optional<std::string>& userId,
-                                  std::string_view body) {
+                                  const std::optional<std::string>& userId, std::string_view body) {
   std::lock_guard lock(mutex_);
   return statement(
              "INSERT INTO debug_contexts(code, application_id, user_id, body, created_at) "
@@ -287,8 +286,7 @@ bool Database::insertDebugContext(std::string_view code, std::int64_t applicatio
 std::optional<std::string> Database::debugContext(std::int64_t applicationId,
                                                   std::string_view code) {
   std::lock_guard lock(mutex_);
-  auto query =
-      statement("SELECT body FROM debug_contexts WHERE code = ?1 AND application_id = ?2");
+  auto query = statement("SELECT body FROM debug_contexts WHERE code = ?1 AND application_id = ?2");
   query.bind(1, code).bind(2, applicationId);
   if (!query.step()) return std::nullopt;
   return query.text(0);
@@ -346,8 +344,9 @@ std::optional<ShareFile> Database::fileByStorageKey(std::string_view storageKey)
   if (!query.step()) return std::nullopt;
   auto role = roleFromName(query.text(1));
   if (!role) throw DatabaseError("a file has an unknown role");
-  return ShareFile{query.text(0), *role,           query.integer(2),     query.text(3),
-                   query.text(4), query.integer(5) != 0, query.integer(6) != 0};
+  return ShareFile{query.text(0),        *role,         query.integer(2),
+                   query.text(3),        query.text(4), query.integer(5) != 0,
+                   query.integer(6) != 0};
 }
 
 bool Database::markStored(std::string_view storageKey) {
@@ -405,7 +404,8 @@ std::optional<std::vector<std::string>> Database::deleteShare(std::int64_t appli
     std::vector<std::string> keys;
     bool found = false;
     {
-      auto query = statement("SELECT id FROM shares WHERE access_token = ?1 AND application_id = ?2");
+      auto query =
+          statement("SELECT id FROM shares WHERE access_token = ?1 AND application_id = ?2");
       query.bind(1, accessToken).bind(2, applicationId);
       found = query.step();
     }
@@ -445,8 +445,9 @@ std::optional<PublicShare> Database::publicShare(std::string_view linkId) {
   while (query.step()) {
     auto role = roleFromName(query.text(1));
     if (!role) throw DatabaseError("a file has an unknown role");
-    ShareFile file{query.text(0), *role,           query.integer(2),     query.text(3),
-                   query.text(4), query.integer(5) != 0, query.integer(6) != 0};
+    ShareFile file{query.text(0),        *role,         query.integer(2),
+                   query.text(3),        query.text(4), query.integer(5) != 0,
+                   query.integer(6) != 0};
     if (!file.active) continue;
     ++activeFiles;
     share.title = query.text(7);
@@ -485,8 +486,8 @@ std::vector<StoredEvent> Database::events(std::int64_t applicationId, std::int64
   query.bind(1, applicationId).bind(2, afterId);
   std::vector<StoredEvent> events;
   while (query.step()) {
-    events.push_back(StoredEvent{query.integer(0), query.integer(1), query.optionalText(2),
-                                 query.text(3)});
+    events.push_back(
+        StoredEvent{query.integer(0), query.integer(1), query.optionalText(2), query.text(3)});
   }
   return events;
 }

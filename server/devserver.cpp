@@ -120,27 +120,33 @@ DevServer::DevServer(Options options) {
   server.set_read_timeout(30);
   server.set_write_timeout(30);
   server.set_tcp_nodelay(true);
+  // The library's default also sets SO_REUSEPORT, which would let a second
+  // server bind a port that is in use instead of failing.
+  server.set_socket_options([](socket_t socket) {
+    int yes = 1;
+    ::setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  });
 
   if (state_->options.faults.active()) {
-    server.set_pre_routing_handler(
-        [this](const httplib::Request& request, httplib::Response& response) {
-          return state_->faults.apply(request, response) ? httplib::Server::HandlerResponse::Handled
-                                                         : httplib::Server::HandlerResponse::Unhandled;
-        });
+    server.set_pre_routing_handler([this](const httplib::Request& request,
+                                          httplib::Response& response) {
+      return state_->faults.apply(request, response) ? httplib::Server::HandlerResponse::Handled
+                                                     : httplib::Server::HandlerResponse::Unhandled;
+    });
   }
   // Routes write their own error bodies; the library's own errors (no route,
   // a body over its limit) get the same JSON shape.
   server.set_error_handler(httplib::Server::HandlerWithResponse(
       [](const httplib::Request&, httplib::Response& response) {
-    if (!response.body.empty() || response.content_provider_) {
-      return httplib::Server::HandlerResponse::Unhandled;
-    }
-    std::string code = response.status == 404 ? "not_found"
-                       : response.status == 413 ? "body_too_large"
-                                                : "bad_request";
-    replyError(response, response.status, code, "The request was refused.");
-    return httplib::Server::HandlerResponse::Handled;
-  }));
+        if (!response.body.empty() || response.content_provider_) {
+          return httplib::Server::HandlerResponse::Unhandled;
+        }
+        std::string code = response.status == 404   ? "not_found"
+                           : response.status == 413 ? "body_too_large"
+                                                    : "bad_request";
+        replyError(response, response.status, code, "The request was refused.");
+        return httplib::Server::HandlerResponse::Handled;
+      }));
   server.set_exception_handler(
       [](const httplib::Request& request, httplib::Response& response, std::exception_ptr error) {
         std::string message = "unknown error";
@@ -150,8 +156,8 @@ DevServer::DevServer(Options options) {
           message = exception.what();
         } catch (...) {
         }
-        std::cerr << "devserver: " << request.method << " " << request.path << " failed: " << message
-                  << std::endl;
+        std::cerr << "devserver: " << request.method << " " << request.path
+                  << " failed: " << message << std::endl;
         replyErrorAndClose(response, 500, "internal_error", "The devserver failed: " + message);
       });
 
@@ -178,10 +184,16 @@ std::string DevServer::bind() {
   return state_->context.listenBaseURL;
 }
 
-void DevServer::run() { state_->server.listen_after_bind(); }
+void DevServer::run() {
+  state_->server.listen_after_bind();
+}
 
-void DevServer::stop() { state_->server.stopAccepting(); }
+void DevServer::stop() {
+  state_->server.stopAccepting();
+}
 
-int DevServer::port() const { return state_->port; }
+int DevServer::port() const {
+  return state_->port;
+}
 
 }  // namespace velmoradine::devserver

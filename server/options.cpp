@@ -75,15 +75,17 @@ std::expected<Options, std::string> parseOptions(std::span<const std::string_vie
   bool sawDataDirectory = false;
   bool sawFaultStatus = false;
 
-  auto currentApplication = [&](std::string_view flag) -> std::expected<ApplicationRegistration*, std::string> {
+  auto currentApplication =
+      [&](std::string_view flag) -> std::expected<ApplicationRegistration*, std::string> {
     if (options.applications.empty()) {
       return std::unexpected(std::string(flag) + " must follow --api-key");
     }
     return &options.applications.back();
   };
 
-  using Setter = std::function<std::optional<std::string>(std::string_view flag, std::string_view value)>;
-  auto applicationText = [&](std::optional<std::string> ApplicationRegistration::* field) {
+  using Setter =
+      std::function<std::optional<std::string>(std::string_view flag, std::string_view value)>;
+  auto applicationText = [&](std::optional<std::string> ApplicationRegistration::*field) {
     return [&, field](std::string_view flag, std::string_view value) -> std::optional<std::string> {
       auto application = currentApplication(flag);
       if (!application) return application.error();
@@ -91,10 +93,12 @@ std::expected<Options, std::string> parseOptions(std::span<const std::string_vie
       return std::nullopt;
     };
   };
-  auto fraction = [&](double FaultOptions::* field) {
+  auto fraction = [&](double FaultOptions::*field) {
     return [&, field](std::string_view flag, std::string_view value) -> std::optional<std::string> {
       auto parsed = parseFraction(value);
-      if (!parsed) return std::string(flag) + " takes a number between 0 and 1, not \"" + std::string(value) + "\"";
+      if (!parsed)
+        return std::string(flag) + " takes a number between 0 and 1, not \"" + std::string(value) +
+               "\"";
       options.faults.*field = *parsed;
       return std::nullopt;
     };
@@ -117,7 +121,8 @@ std::expected<Options, std::string> parseOptions(std::span<const std::string_vie
       {"--port",
        [&](std::string_view flag, std::string_view value) -> std::optional<std::string> {
          auto port = parseInteger<int>(value);
-         if (!port || *port < 0 || *port > 65535) return std::string(flag) + " takes a port between 0 and 65535";
+         if (!port || *port < 0 || *port > 65535)
+           return std::string(flag) + " takes a port between 0 and 65535";
          options.port = *port;
          return std::nullopt;
        }},
@@ -134,7 +139,8 @@ std::expected<Options, std::string> parseOptions(std::span<const std::string_vie
          auto application = currentApplication(flag);
          if (!application) return application.error();
          if (!isValidSlug(value)) {
-           return "--app-slug takes 1 to 64 letters, digits, '-', '_' or '.', not \"" + std::string(value) + "\"";
+           return "--app-slug takes 1 to 64 letters, digits, '-', '_' or '.', not \"" +
+                  std::string(value) + "\"";
          }
          (*application)->slug = std::string(value);
          return std::nullopt;
@@ -164,14 +170,16 @@ std::expected<Options, std::string> parseOptions(std::span<const std::string_vie
       {"--max-upload-bytes",
        [&](std::string_view flag, std::string_view value) -> std::optional<std::string> {
          auto bytes = parseInteger<std::uint64_t>(value);
-         if (!bytes || *bytes > (std::uint64_t{1} << 40)) return std::string(flag) + " takes a byte count up to 2^40";
+         if (!bytes || *bytes > (std::uint64_t{1} << 40))
+           return std::string(flag) + " takes a byte count up to 2^40";
          options.maxUploadBytes = *bytes;
          return std::nullopt;
        }},
       {"--threads",
        [&](std::string_view flag, std::string_view value) -> std::optional<std::string> {
          auto threads = parseInteger<int>(value);
-         if (!threads || *threads < 1 || *threads > 256) return std::string(flag) + " takes a count between 1 and 256";
+         if (!threads || *threads < 1 || *threads > 256)
+           return std::string(flag) + " takes a count between 1 and 256";
          options.threads = *threads;
          return std::nullopt;
        }},
@@ -185,14 +193,16 @@ std::expected<Options, std::string> parseOptions(std::span<const std::string_vie
       {"--fault-delay-ms",
        [&](std::string_view flag, std::string_view value) -> std::optional<std::string> {
          auto delay = parseInteger<std::int64_t>(value);
-         if (!delay || *delay < 0 || *delay > 600000) return std::string(flag) + " takes milliseconds between 0 and 600000";
+         if (!delay || *delay < 0 || *delay > 600000)
+           return std::string(flag) + " takes milliseconds between 0 and 600000";
          options.faults.delayMilliseconds = *delay;
          return std::nullopt;
        }},
       {"--fault-status",
        [&](std::string_view flag, std::string_view value) -> std::optional<std::string> {
          auto status = parseInteger<int>(value);
-         if (!status || *status < 200 || *status > 599) return std::string(flag) + " takes an HTTP status between 200 and 599";
+         if (!status || *status < 200 || *status > 599)
+           return std::string(flag) + " takes an HTTP status between 200 and 599";
          options.faults.status = *status;
          sawFaultStatus = true;
          return std::nullopt;
@@ -214,7 +224,8 @@ std::expected<Options, std::string> parseOptions(std::span<const std::string_vie
       return options;
     }
     auto setter = setters.find(flag);
-    if (setter == setters.end()) return std::unexpected("unknown option \"" + std::string(flag) + "\"");
+    if (setter == setters.end())
+      return std::unexpected("unknown option \"" + std::string(flag) + "\"");
     if (i + 1 >= arguments.size()) return std::unexpected(std::string(flag) + " needs a value");
     if (auto problem = setter->second(flag, arguments[++i])) return std::unexpected(*problem);
   }

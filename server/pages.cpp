@@ -55,12 +55,40 @@ void replyNotFoundPage(httplib::Response& response, std::string_view what) {
             page("Not found", "", "<h1>Not found</h1>\n<p>" + htmlEscape(what) + "</p>\n"));
 }
 
-void serveFile(httplib::Response& response, const Storage& storage, const ShareFile& file) {
+// Brings the request's byte ranges within a file of `size` bytes, as
+// RFC 9110 says: an end past the file ends at its last byte. False when no
+// range can be served. The HTTP library checks ranges against in-memory
+// bodies only, not against the streamed files served here.
+bool fitRanges(httplib::Ranges& ranges, std::size_t size) {
+  auto length = static_cast<ssize_t>(size);
+  for (auto& [first, last] : ranges) {
+    if (first == -1) {
+      if (last <= 0 || length == 0) return false;
+      continue;
+    }
+    if (first >= length) return false;
+    if (last == -1 || last >= length) last = length - 1;
+  }
+  return true;
+}
+
+void serveFile(const httplib::Request& request, httplib::Response& response, const Storage& storage,
+               const ShareFile& file) {
   int descriptor = storage.openForReading(file.storageKey);
   struct stat status {};
   if (descriptor < 0 || fstat(descriptor, &status) != 0) {
     if (descriptor >= 0) ::close(descriptor);
     replyNotFoundPage(response, "This file is not available.");
+    return;
+  }
+  // The library applies the request's ranges after the handler returns; the
+  // request object is the library's own mutable one, handed over as const.
+  auto& ranges = const_cast<httplib::Request&>(request).ranges;
+  if (!fitRanges(ranges, static_cast<std::size_t>(status.st_size))) {
+    ::close(descriptor);
+    ranges.clear();
+    response.status = 416;
+    response.set_header("Content-Range", "bytes */" + std::to_string(status.st_size));
     return;
   }
   // The status stays unset: the library answers 200, 206 or 416 by the
@@ -124,16 +152,20 @@ constexpr std::array kDocumentation = {
 
 std::string goPage(const std::string& base) {
   std::string body = "<h1>Getting started</h1>\n";
-  body += "<p>This devserver is a complete backend for the kit: its API, the storage that "
-          "uploads go to, the analytics collector and the public link pages.</p>\n";
-  body += "<ol>\n<li>Start it with an application: <code>velmoradine-devserver --data-dir DIR "
-          "--api-key KEY --app-slug SLUG</code>.</li>\n";
-  body += "<li>In the host's <code>Info.plist</code>, set <code>VelmoradineClientId</code> to "
-          "KEY, <code>VelmoradineAPIBaseURL</code> to <code>" +
-          htmlEscape(base) + "v1/api/sdk/</code> and <code>VelmoradineEventsURL</code> to <code>" +
-          htmlEscape(base) + "v1/events</code>.</li>\n";
-  body += "<li>Share a video: the link the kit prints opens here once both files are "
-          "uploaded.</li>\n</ol>\n";
+  body +=
+      "<p>This devserver is a complete backend for the kit: its API, the storage that "
+      "uploads go to, the analytics collector and the public link pages.</p>\n";
+  body +=
+      "<ol>\n<li>Start it with an application: <code>velmoradine-devserver --data-dir DIR "
+      "--api-key KEY --app-slug SLUG</code>.</li>\n";
+  body +=
+      "<li>In the host's <code>Info.plist</code>, set <code>VelmoradineClientId</code> to "
+      "KEY, <code>VelmoradineAPIBaseURL</code> to <code>" +
+      htmlEscape(base) + "v1/api/sdk/</code> and <code>VelmoradineEventsURL</code> to <code>" +
+      htmlEscape(base) + "v1/events</code>.</li>\n";
+  body +=
+      "<li>Share a video: the link the kit prints opens here once both files are "
+      "uploaded.</li>\n</ol>\n";
   return page("Getting started", "", body);
 }
 
@@ -158,14 +190,15 @@ void registerPageRoutes(httplib::Server& server, ServerContext& context) {
                  replyNotFoundPage(response, "This share does not exist or is not ready yet.");
                  return;
                }
-               serveFile(response, context.storage,
+               serveFile(request, response, context.storage,
                          request.matches[2] == "video" ? share->video : share->preview);
              });
 
   server.Get("/app-cta", [&context](const httplib::Request& request, httplib::Response& response) {
     if (!request.has_param("ref") || request.get_param_value("ref").empty()) {
-      replyPage(response, 400,
-                page("Bad request", "", "<h1>Bad request</h1>\n<p>The page needs ?ref=SLUG.</p>\n"));
+      replyPage(
+          response, 400,
+          page("Bad request", "", "<h1>Bad request</h1>\n<p>The page needs ?ref=SLUG.</p>\n"));
       return;
     }
     auto application = context.database.applicationBySlug(request.get_param_value("ref"));

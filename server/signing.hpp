@@ -27,8 +27,8 @@ class UploadSigner {
   // Checks the signature first, in constant time, and only then the expiry,
   // so an edited expiry reads as a bad signature. An address is expired from
   // its expiry second on.
-  Verdict verify(std::string_view storageKey, std::string_view expires,
-                 std::string_view signature, Clock::time_point now) const;
+  Verdict verify(std::string_view storageKey, std::string_view expires, std::string_view signature,
+                 Clock::time_point now) const;
 
  private:
   std::string secret_;

@@ -48,8 +48,7 @@ class Fields {
     const json* value = find(key);
     if (value == nullptr) return std::unexpected(name(key) + " is required");
     if (!value->is_number_integer()) return std::unexpected(name(key) + " must be an integer");
-    if (value->is_number_unsigned() &&
-        value->get<std::uint64_t>() > std::uint64_t(INT64_MAX)) {
+    if (value->is_number_unsigned() && value->get<std::uint64_t>() > std::uint64_t(INT64_MAX)) {
       return std::unexpected(name(key) + " is out of range");
     }
     return value->get<std::int64_t>();
@@ -71,8 +70,7 @@ std::expected<Fields, std::string> topLevel(const json& body) {
   return Fields(body, "");
 }
 
-std::expected<UploadPlanRequest, std::string> parsePlan(const Fields& parent,
-                                                        std::string_view key,
+std::expected<UploadPlanRequest, std::string> parsePlan(const Fields& parent, std::string_view key,
                                                         std::string_view contentType,
                                                         std::uint64_t maxUploadBytes) {
   auto fields = parent.object(key);
@@ -97,8 +95,8 @@ std::expected<UploadPlanRequest, std::string> parsePlan(const Fields& parent,
   auto type = fields->text("content_type");
   if (!type) return std::unexpected(type.error());
   if (*type != contentType) {
-    return std::unexpected(fields->name("content_type") + " must be \"" +
-                           std::string(contentType) + "\"");
+    return std::unexpected(fields->name("content_type") + " must be \"" + std::string(contentType) +
+                           "\"");
   }
   plan.content_type = *type;
   return plan;
@@ -128,7 +126,8 @@ std::expected<ShareRequest, std::string> parseShareRequest(const json& body,
   request.title = *title;
   auto type = shareable->text("shareable_type");
   if (!type) return std::unexpected(type.error());
-  if (*type != "video") return std::unexpected(std::string("shareable.shareable_type must be \"video\""));
+  if (*type != "video")
+    return std::unexpected(std::string("shareable.shareable_type must be \"video\""));
   request.shareable_type = *type;
   return request;
 }
@@ -168,8 +167,7 @@ std::expected<void, std::string> checkWrappedEvent(const Fields& event) {
   auto timestamp = event.text("timestamp");
   if (!timestamp) return std::unexpected(timestamp.error());
   if (!std::regex_match(*timestamp, kTimestamp)) {
-    return std::unexpected(event.name("timestamp") +
-                           " must read like 2021-03-04T05:06:07.089Z");
+    return std::unexpected(event.name("timestamp") + " must read like 2021-03-04T05:06:07.089Z");
   }
 
   bool hasEvent = event.find("event") != nullptr;

@@ -1,0 +1,100 @@
+#pragma once
+
+// Starts the real velmoradine-devserver binary for a test and talks HTTP to it.
+
+#include <httplib.h>
+#include <sys/types.h>
+
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+namespace velmoradine::testing {
+
+class DevServerProcess {
+ public:
+  // Runs the server on port 0 with `--data-dir directory` and `arguments`,
+  // and waits for the line with its base URL. Fails the test (and leaves
+  // baseURL() empty) when the server exits instead.
+  DevServerProcess(const std::filesystem::path& directory, std::vector<std::string> arguments = {});
+  ~DevServerProcess();
+  DevServerProcess(const DevServerProcess&) = delete;
+  DevServerProcess& operator=(const DevServerProcess&) = delete;
+
+  bool running() const { return pid_ > 0; }
+  const std::string& baseURL() const { return baseURL_; }
+  // A client for the server, with generous time-outs.
+  httplib::Client client() const;
+  // Sends `signal` and waits for the process; gives its exit status (or
+  // 128 + the signal that killed it).
+  int stop(int signal = SIGTERM);
+  // Everything the server wrote on standard output (after stop()).
+  std::string standardOutput();
+  std::string standardError() const;
+
+ private:
+  pid_t pid_ = -1;
+  int outputFd_ = -1;
+  std::string output_;
+  std::string baseURL_;
+  std::filesystem::path errorFile_;
+};
+
+// Runs the binary with `arguments` to its end; for start-up failures.
+struct CompletedRun {
+  int exitStatus = -1;
+  std::string standardOutput;
+  std::string standardError;
+};
+CompletedRun runDevServer(const std::vector<std::string>& arguments);
+
+// The path and query of an absolute http URL ("http://h:p/a?b" gives "/a?b").
+std::string pathAndQuery(const std::string& url);
+
+// Requests the kit makes, against a running server.
+struct ShareFiles {
+  std::string video;
+  std::string preview;
+};
+nlohmann::json shareRequestBody(const ShareFiles& files, const std::string& title = "A title");
+std::string md5Base64(const std::string& bytes);
+std::string randomBytes(std::size_t count);
+
+struct CreatedShare {
+  nlohmann::json reply;
+  std::string token;
+  std::string link;
+  std::string videoURL;
+  std::string previewURL;
+  httplib::Headers videoHeaders;
+  httplib::Headers previewHeaders;
+};
+
+class Kit {
+ public:
+  Kit(const DevServerProcess& server, std::string apiKey, std::string userId = {})
+      : client_(server.client()), apiKey_(std::move(apiKey)), userId_(std::move(userId)) {}
+
+  httplib::Headers headers() const;
+  httplib::Result get(const std::string& path);
+  httplib::Result send(const std::string& method, const std::string& path,
+                       const nlohmann::json& body);
+  // Creates a share for `files`; fails the test when the reply is not 200.
+  CreatedShare createShare(const ShareFiles& files, const std::string& title = "A title");
+  // PUTs `bytes` to an upload address with the plan's headers.
+  httplib::Result upload(const std::string& url, const httplib::Headers& headers,
+                         const std::string& bytes);
+  httplib::Result activate(const std::string& token, bool video, bool preview);
+  // Create, upload both files, activate both: a share whose link works.
+  CreatedShare publish(const ShareFiles& files, const std::string& title = "A title");
+
+  httplib::Client& client() { return client_; }
+
+ private:
+  httplib::Client client_;
+  std::string apiKey_;
+  std::string userId_;
+};
+
+}  // namespace velmoradine::testing
