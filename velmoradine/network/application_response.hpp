@@ -1,5 +1,6 @@
 #pragma once
 
+#include <nlohmann/json_fwd.hpp>
 #include <optional>
 #include <string>
 
@@ -12,7 +13,20 @@ struct ApplicationResponse {
   std::optional<std::string> brand_color;
   std::optional<std::string> background_color;
 
+  // Every key may be missing or null; a value that is not text fails.
+  static ApplicationResponse fromJSON(const nlohmann::json& json);
+
   friend bool operator==(const ApplicationResponse&, const ApplicationResponse&) = default;
+};
+
+// The reply of the debug endpoint: the code the uploaded context is stored
+// under.
+struct ContextResponse {
+  std::string code;
+
+  static ContextResponse fromJSON(const nlohmann::json& json);
+
+  friend bool operator==(const ContextResponse&, const ContextResponse&) = default;
 };
 
 }  // namespace velmoradine

@@ -1,0 +1,145 @@
+#include "velmoradine/network/hashing.hpp"
+
+#include <openssl/evp.h>
+
+#include <array>
+#include <vector>
+
+namespace velmoradine {
+namespace {
+
+constexpr std::array<std::uint8_t, 24> kRSA2048Asn1Header = {
+    0x30, 0x82, 0x01, 0x22, 0x30, 0x0d, 0x06, 0x09, 0x2a, 0x86, 0x48, 0x86,
+    0xf7, 0x0d, 0x01, 0x01, 0x01, 0x05, 0x00, 0x03, 0x82, 0x01, 0x0f, 0x00};
+
+const EVP_MD* algorithm(HashType type) {
+  switch (type) {
+    case HashType::md5:
+      return EVP_md5();
+    case HashType::sha1:
+      return EVP_sha1();
+    case HashType::sha224:
+      return EVP_sha224();
+    case HashType::sha256:
+      return EVP_sha256();
+    case HashType::sha384:
+      return EVP_sha384();
+    case HashType::sha512:
+      return EVP_sha512();
+  }
+  return EVP_sha256();
+}
+
+using Digest = std::array<unsigned char, EVP_MAX_MD_SIZE>;
+
+// Hashes the parts one after the other, as if they were one buffer.
+std::span<const unsigned char> digest(HashType type,
+                                      std::initializer_list<std::span<const std::uint8_t>> parts,
+                                      Digest& into) {
+  into.fill(0);
+  unsigned int length = 0;
+  EVP_MD_CTX* context = EVP_MD_CTX_new();
+  bool ok = context && EVP_DigestInit_ex(context, algorithm(type), nullptr) == 1;
+  for (const auto& part : parts) {
+    ok = ok && EVP_DigestUpdate(context, part.data(), part.size()) == 1;
+  }
+  ok = ok && EVP_DigestFinal_ex(context, into.data(), &length) == 1;
+  EVP_MD_CTX_free(context);
+  // The digest functions of libcrypto fail only when memory runs out; a
+  // zeroed digest of the right length is then the answer, never garbage.
+  return {into.data(), ok ? length : digestLength(type)};
+}
+
+std::string hex(std::span<const unsigned char> bytes) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string text;
+  text.reserve(bytes.size() * 2);
+  for (unsigned char byte : bytes) {
+    text += kDigits[byte >> 4];
+    text += kDigits[byte & 0x0f];
+  }
+  return text;
+}
+
+std::string base64(std::span<const unsigned char> bytes) {
+  std::string text(4 * ((bytes.size() + 2) / 3), '\0');
+  int written = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(text.data()), bytes.data(),
+                                static_cast<int>(bytes.size()));
+  text.resize(static_cast<std::size_t>(written));
+  return text;
+}
+
+std::string format(std::span<const unsigned char> bytes, HashOutputType output) {
+  return output == HashOutputType::hex ? hex(bytes) : base64(bytes);
+}
+
+bool isValidUTF8(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size()) {
+    auto byte = static_cast<unsigned char>(text[i]);
+    std::size_t length = byte < 0x80           ? 1
+                         : (byte >> 5) == 0x6  ? 2
+                         : (byte >> 4) == 0xe  ? 3
+                         : (byte >> 3) == 0x1e ? 4
+                                               : 0;
+    if (length == 0 || i + length > text.size()) return false;
+    std::uint32_t code = length == 1 ? byte : byte & (0x7f >> length);
+    for (std::size_t k = 1; k < length; ++k) {
+      auto next = static_cast<unsigned char>(text[i + k]);
+      if ((next & 0xc0) != 0x80) return false;
+      code = (code << 6) | (next & 0x3f);
+    }
+    // Overlong forms, surrogates and values beyond Unicode are not UTF-8.
+    static constexpr std::uint32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (code < kSmallest[length] || code > 0x10ffff || (code >= 0xd800 && code <= 0xdfff)) {
+      return false;
+    }
+    i += length;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::size_t digestLength(HashType type) {
+  switch (type) {
+    case HashType::md5:
+      return 16;
+    case HashType::sha1:
+      return 20;
+    case HashType::sha224:
+      return 28;
+    case HashType::sha256:
+      return 32;
+    case HashType::sha384:
+      return 48;
+    case HashType::sha512:
+      return 64;
+  }
+  return 0;
+}
+
+std::string md5Base64(std::span<const std::uint8_t> data) {
+  Digest buffer;
+  return base64(digest(HashType::md5, {data}, buffer));
+}
+
+std::optional<std::string> hashed(std::span<const std::uint8_t> data, HashType type,
+                                  HashOutputType output) {
+  Digest buffer;
+  return format(digest(type, {data}, buffer), output);
+}
+
+std::optional<std::string> hashWithRSA2048Asn1Header(std::span<const std::uint8_t> data,
+                                                     HashType type, HashOutputType output) {
+  Digest buffer;
+  return format(digest(type, {kRSA2048Asn1Header, data}, buffer), output);
+}
+
+std::optional<std::string> hashed(std::string_view text, HashType type, HashOutputType output) {
+  if (!isValidUTF8(text)) return std::nullopt;
+  return hashed(std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()), type,
+                output);
+}
+
+}  // namespace velmoradine

@@ -1,0 +1,36 @@
+#pragma once
+
+// Digests of byte buffers and texts (MD5 of RFC 1321, SHA-1 and SHA-2 of
+// FIPS 180-4), printed as lowercase hex or standard Base64. Each call hashes
+// the caller's buffer in one pass, without copying it; any length is fine.
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace velmoradine {
+
+enum class HashType { md5, sha1, sha224, sha256, sha384, sha512 };
+enum class HashOutputType { hex, base64 };
+
+// The digest length in bytes (16 for MD5 … 64 for SHA-512).
+std::size_t digestLength(HashType type);
+
+// The MD5 digest of `data` in Base64: always 24 characters ending in "==".
+std::string md5Base64(std::span<const std::uint8_t> data);
+
+// The digest of `data`; always present for a buffer.
+std::optional<std::string> hashed(std::span<const std::uint8_t> data, HashType type,
+                                  HashOutputType output);
+// The digest of the DER SubjectPublicKeyInfo header of an RSA-2048 key
+// followed by `data` (the key's DER form): the usual input of a key pin.
+std::optional<std::string> hashWithRSA2048Asn1Header(std::span<const std::uint8_t> data,
+                                                     HashType type, HashOutputType output);
+// The digest of the UTF-8 bytes of `text`; nothing when `text` is not valid
+// UTF-8, as it would have to be altered to be hashed.
+std::optional<std::string> hashed(std::string_view text, HashType type, HashOutputType output);
+
+}  // namespace velmoradine

@@ -1,0 +1,236 @@
+#include "velmoradine/network/network.hpp"
+
+#include "velmoradine/core/bundle_readers.hpp"
+#include "velmoradine/platform/foundation/fatal.hpp"
+#include "velmoradine/ugc/ugc_context.hpp"
+
+namespace velmoradine {
+namespace {
+
+constexpr auto kRequestTimeout = std::chrono::seconds(60);
+constexpr auto kDirectUploadTimeout = std::chrono::seconds(30);
+
+class NetworkErrorCategory final : public ErrorCategory {
+ public:
+  const char* name() const noexcept override { return "Velmoradine.Network.Error"; }
+  std::string message(int value) const override {
+    switch (static_cast<Network::Error>(value)) {
+      case Network::Error::notAuthenticated:
+        return "Unauthorized.";
+      case Network::Error::decoding:
+        return "Decoding error.";
+      case Network::Error::unknown:
+        break;
+    }
+    return "An unknown error occurred.";
+  }
+};
+
+// Plan headers come from a server: a line break in one would let it add
+// fields (or a whole request) of its choosing.
+bool isSafeHeader(const std::string& name, const std::string& value) {
+  constexpr std::string_view kBreaks("\r\n\0", 3);
+  return !name.empty() && name.find_first_of(kBreaks) == std::string::npos &&
+         value.find_first_of(kBreaks) == std::string::npos;
+}
+
+URL deploymentURL(const std::string& text, std::string_view key) {
+  auto url = URL::parse(text);
+  if (!url) fatalError(std::string(key) + " is not a valid URL: " + text);
+  return *url;
+}
+
+}  // namespace
+
+const ErrorCategory& networkErrorCategory() {
+  static const NetworkErrorCategory category;
+  return category;
+}
+
+std::error_code make_error_code(Network::Error error) {
+  return {static_cast<int>(error), networkErrorCategory()};
+}
+
+Network::Network(std::shared_ptr<URLSession> urlSession,
+                 std::shared_ptr<AuthenticationDatastoreProtocol> authenticationDatastore,
+                 std::shared_ptr<ContribDatastoreProtocol> contribDatastore, URL baseURL,
+                 URL analyticsBaseURL)
+    : baseURL_(std::move(baseURL)),
+      analyticsBaseURL_(std::move(analyticsBaseURL)),
+      urlSession_(std::move(urlSession)),
+      authenticationDatastore_(std::move(authenticationDatastore)),
+      contribDatastore_(std::move(contribDatastore)) {}
+
+const std::shared_ptr<Network>& Network::shared() {
+  static const auto network = std::make_shared<Network>();
+  return network;
+}
+
+std::shared_ptr<URLSession> Network::defaultURLSession() {
+  return URLSession::make(URLSessionConfiguration::ephemeral());
+}
+
+URL Network::defaultBaseURL() {
+  std::string text = velmoradineAPIBaseURL();
+  // Endpoint paths resolve relative to the base, which drops a last path
+  // segment without its slash: "…/sdk" would send "share" to "…/share".
+  if (auto url = URL::parse(text);
+      url && !url->query() && !url->fragment() && !url->percentEncodedPath().ends_with('/')) {
+    text += '/';
+  }
+  return deploymentURL(text, "VelmoradineAPIBaseURL");
+}
+
+URL Network::defaultAnalyticsBaseURL() {
+  return deploymentURL(velmoradineEventsURL(), "VelmoradineEventsURL");
+}
+
+URLRequest Network::makeRequest(const URL& base, std::string_view path, std::string method) {
+  auto url = URL::parse(path, base);
+  if (!url) fatalError("endpoint path does not resolve: " + std::string(path));
+  URLRequest request(*url, URLRequestCachePolicy::useProtocolCachePolicy, kRequestTimeout);
+  request.setHTTPMethod(std::move(method));
+  request.setValue("application/json", "Content-Type");
+  return request;
+}
+
+velmoradine::Error Network::decodingFailure(const std::string& typeName,
+                                            const velmoradine::Error& cause) {
+  Logger::velmoradineDebug("Unable to decode response to type " + typeName, cause,
+                           DocumentationIdentifier::unexpecteError);
+  return Error::decoding;
+}
+
+void Network::transmit(URLRequest request, std::string typeName,
+                       std::move_only_function<void(Result<Data>)> completion) const {
+  std::optional<std::string> apiKey = authenticationDatastore_->apiKey();
+  if (!apiKey) {
+    completion(failure(Error::notAuthenticated));
+    return;
+  }
+  request.setValue("Bearer " + *apiKey, "Authorization");
+  if (std::optional<std::string> userId = contribDatastore_->userId()) {
+    request.setValue(*userId, "X-Contrib-UserId");
+  }
+  request.setMaximumResponseSize(kMaximumResponseSize);
+  auto task = urlSession_->dataTask(
+      std::move(request), [typeName = std::move(typeName), completion = std::move(completion)](
+                              std::optional<Data> data, std::optional<HTTPURLResponse> response,
+                              std::optional<velmoradine::Error> error) mutable {
+        if (!data) {
+          if (error && *error == URLError::dataLengthExceedsMaximum) {
+            completion(failure(decodingFailure(typeName, *error)));
+            return;
+          }
+          completion(failure(error ? std::move(*error) : velmoradine::Error(Error::unknown)));
+          return;
+        }
+        int status = response ? response->statusCode : 0;
+        if (status == 401) {
+          Logger::velmoradineDebug(
+              "Unable to authenticate, please make sure your VelmoradineClientId is correct.",
+              std::nullopt, DocumentationIdentifier::apiKeyNotSet);
+          completion(failure(Error::notAuthenticated));
+          return;
+        }
+        if (status < 200 || status > 299) {
+          Logger::velmoradineDebug("Unexpected HTTP status " + std::to_string(status) + " from " +
+                                       (response ? response->url.absoluteString() : ""),
+                                   std::nullopt, DocumentationIdentifier::unexpecteError);
+          completion(failure(Error::unknown));
+          return;
+        }
+        completion(std::move(*data));
+      });
+  task->resume();
+}
+
+void Network::application(NetworkCompletion<ApplicationResponse> completion) {
+  call<ApplicationResponse>(makeRequest(baseURL_, "application", "GET"),
+                            "[network GET /application] - failure", std::nullopt,
+                            std::move(completion));
+}
+
+void Network::uploadContext(const UGCContext& context,
+                            NetworkCompletion<ContextResponse> completion) {
+  URLRequest request = makeRequest(baseURL_, "debug/context", "PUT");
+  if (!setJSONBody(request, context)) {
+    completion(failure(Error::unknown));
+    return;
+  }
+  call<ContextResponse>(std::move(request), "[network POST /debug/context] - failure",
+                        DocumentationIdentifier::unexpecteError, std::move(completion));
+}
+
+void Network::shareRequest(const ShareRequest& share, NetworkCompletion<ShareResponse> completion) {
+  URLRequest request = makeRequest(baseURL_, "share", "POST");
+  if (!setJSONBody(request, share)) {
+    completion(failure(Error::unknown));
+    return;
+  }
+  call<ShareResponse>(std::move(request), "[network POST /share] - failure",
+                      DocumentationIdentifier::unexpecteError, std::move(completion));
+}
+
+void Network::activateShare(const ActivateRequest& activate,
+                            NetworkCompletion<EmptyResponse> completion) {
+  URLRequest request = makeRequest(baseURL_, "share/activate", "POST");
+  if (!setJSONBody(request, activate)) {
+    completion(failure(Error::unknown));
+    return;
+  }
+  call<EmptyResponse>(std::move(request), "[network POST /share/activate] - failure",
+                      DocumentationIdentifier::unexpecteError, std::move(completion));
+}
+
+void Network::deleteShare(const DeleteShareRequest& deleteRequest,
+                          NetworkCompletion<EmptyResponse> completion) {
+  URLRequest request = makeRequest(baseURL_, "share", "DELETE");
+  if (!setJSONBody(request, deleteRequest)) {
+    completion(failure(Error::unknown));
+    return;
+  }
+  call<EmptyResponse>(std::move(request), "[network DELETE /share/activate] - failure",
+                      DocumentationIdentifier::unexpecteError, std::move(completion));
+}
+
+void Network::upload(const UploadPlan& plan, std::shared_ptr<const Data> data,
+                     NetworkCompletion<void> completion) {
+  if (plan.strategy == UploadPlan::Strategy::configurable && plan.configurable) {
+    uploadWithConfigurable(*plan.configurable, std::move(data), std::move(completion));
+    return;
+  }
+  completion(failure(Error::unknown));
+}
+
+void Network::uploadWithConfigurable(const Configurable& configurable,
+                                     std::shared_ptr<const Data> data,
+                                     NetworkCompletion<void> completion) {
+  const DirectUpload& direct = configurable.direct_upload;
+  for (const auto& [name, value] : direct.headers) {
+    if (!isSafeHeader(name, value)) {
+      completion(failure(Error::unknown));
+      return;
+    }
+  }
+  URLRequest request(direct.url, URLRequestCachePolicy::useProtocolCachePolicy, kRequestTimeout);
+  request.setHTTPMethod("PUT");
+  request.setTimeoutInterval(kDirectUploadTimeout);
+  for (const auto& [name, value] : direct.headers) request.addValue(value, name);
+  request.setHTTPBody(data ? std::move(data) : std::make_shared<const Data>());
+  auto task = urlSession_->dataTask(
+      std::move(request), [completion = std::move(completion)](
+                              std::optional<Data>, std::optional<HTTPURLResponse> response,
+                              std::optional<velmoradine::Error> error) mutable {
+        if (error) {
+          completion(failure(std::move(*error)));
+        } else if (!response || response->statusCode < 200 || response->statusCode > 299) {
+          completion(failure(Error::unknown));
+        } else {
+          completion({});
+        }
+      });
+  task->resume();
+}
+
+}  // namespace velmoradine
