@@ -133,13 +133,17 @@ URL URL::appendingPathComponent(std::string_view component) const {
   std::string path = state_->encodedPath;
   if (!path.ends_with('/')) path += '/';
   path += addingPercentEncoding(component, URLCharacterSet::urlPathSegmentAllowed);
-  CurlURL handle(curl_url());
-  curl_url_set(handle.get(), CURLUPART_URL, state_->text.c_str(), kParseFlags);
-  curl_url_set(handle.get(), CURLUPART_PATH, path.c_str(), 0);
-  auto text = part(handle.get(), CURLUPART_URL);
-  if (auto url = text ? parse(*text) : std::nullopt) return *url;
-  // The path was escaped above, so only a URL that libcurl cannot rebuild
-  // gets here; keep it unchanged rather than invent a text.
+  // Rebuilt by hand: libcurl would also normalise the escapes of the rest.
+  const std::string& text = state_->text;
+  std::size_t separator = text.find("://");
+  if (separator == std::string::npos) return *this;
+  std::size_t end = text.find_first_of("/?#", separator + 3);
+  std::string rebuilt = text.substr(0, end) + path;
+  if (state_->query) rebuilt += "?" + *state_->query;
+  if (state_->fragment) rebuilt += "#" + *state_->fragment;
+  if (auto url = parse(rebuilt)) return *url;
+  // Every part above is escaped, so only a URL that cannot be rebuilt gets
+  // here; keep it unchanged rather than invent a text.
   return *this;
 }
 

@@ -135,6 +135,10 @@ Error transportError(CURLcode code, const char* detail) {
     case CURLE_WEIRD_SERVER_REPLY:
       return Error(URLError::badServerResponse, text);
     case CURLE_UNSUPPORTED_PROTOCOL:
+      // libcurl reports a reply without an HTTP status line this way too.
+      if (text.find("HTTP/0.9") != std::string::npos) {
+        return Error(URLError::badServerResponse, text);
+      }
       return Error(URLError::unsupportedURL, text);
     case CURLE_TOO_MANY_REDIRECTS:
       return Error(URLError::httpTooManyRedirects, text);
