@@ -375,7 +375,8 @@ TEST_F(URLSessionTest, ADownloadTaskHandsOverAFileThatIsRemovedAfterTheCompletio
   ASSERT_TRUE(location.has_value());
   EXPECT_EQ(status, 200);
   EXPECT_EQ(contents, payload);
-  EXPECT_FALSE(std::filesystem::exists(*location));
+  // Removed on the delegate queue right after the completion returned.
+  EXPECT_TRUE(waitUntil([&] { return !std::filesystem::exists(*location); }));
 }
 
 TEST_F(URLSessionTest, AFailedDownloadLeavesNoFile) {
