@@ -1,5 +1,8 @@
 #include "velmoradine/share/thumbnail_creator.hpp"
 
+#include <algorithm>
+#include <cmath>
+
 #include "velmoradine/core/logger.hpp"
 #include "velmoradine/platform/dispatch/dispatch_queue.hpp"
 #include "velmoradine/platform/foundation/bundle.hpp"
@@ -49,23 +52,65 @@ std::optional<Image> ThumbnailCreator::badge() {
   return *image;
 }
 
+namespace {
+
+// Blends premultiplied `mark` over `pixels` with its top-left corner at (x, y).
+void blendOver(Bitmap& pixels, const Bitmap& mark, int x, int y) {
+  for (int row = 0; row < mark.height(); ++row) {
+    if (y + row < 0 || y + row >= pixels.height()) continue;
+    const std::uint32_t* source = mark.row(row);
+    std::uint32_t* target = pixels.row(y + row);
+    for (int column = 0; column < mark.width(); ++column) {
+      if (x + column < 0 || x + column >= pixels.width()) continue;
+      const std::uint32_t s = source[column];
+      const std::uint32_t keep = 255 - (s >> 24);
+      std::uint32_t& d = target[x + column];
+      std::uint32_t out = 0;
+      for (int shift = 0; shift < 32; shift += 8) {
+        const std::uint32_t channel =
+            ((s >> shift) & 0xff) + (((d >> shift) & 0xff) * keep + 127) / 255;
+        out |= std::min<std::uint32_t>(channel, 255) << shift;
+      }
+      d = out;
+    }
+  }
+}
+
+}  // namespace
+
 Image ThumbnailCreator::compose(const Image& frame, const std::optional<Image>& badge) {
   if (!badge) return frame;
   const Size size = frame.size();
+  const Point origin = badgeOrigin(size, badge->size());
+  RenderOptions options;
+  options.scale = frame.scale();
+  auto play = Layer::create();
+  play->setContents(*badge);
+  play->setOpacity(static_cast<float>(kBadgeOpacity));
+
+  // An opaque frame hides the white ground entirely, so only the badge needs
+  // drawing: into a bitmap of its own, then blended onto a copy of the frame.
+  const double x = origin.x * frame.scale(), y = origin.y * frame.scale();
+  if (frame.bitmap().isOpaque() && x == std::floor(x) && y == std::floor(y)) {
+    play->setFrame(Rect(Point{0, 0}, badge->size()));
+    const Bitmap mark = LayerRenderer::render(
+        *play, static_cast<int>(std::ceil(badge->size().width * frame.scale())),
+        static_cast<int>(std::ceil(badge->size().height * frame.scale())), options);
+    Bitmap pixels = frame.bitmap().clone();
+    blendOver(pixels, mark, static_cast<int>(x), static_cast<int>(y));
+    pixels.setOpaque(true);
+    return Image(std::move(pixels), frame.scale());
+  }
+
   auto root = Layer::create();
   root->setFrame(Rect(Point{0, 0}, size));
   root->setBackgroundColor(Color::white());
   auto picture = Layer::create();
   picture->setFrame(Rect(Point{0, 0}, size));
   picture->setContents(frame);
-  auto play = Layer::create();
-  play->setFrame(Rect(badgeOrigin(size, badge->size()), badge->size()));
-  play->setContents(*badge);
-  play->setOpacity(static_cast<float>(kBadgeOpacity));
+  play->setFrame(Rect(origin, badge->size()));
   root->addSublayer(picture);
   root->addSublayer(play);
-  RenderOptions options;
-  options.scale = frame.scale();
   Bitmap pixels = LayerRenderer::render(*root, frame.pixelWidth(), frame.pixelHeight(), options);
   pixels.setOpaque(true);
   return Image(std::move(pixels), frame.scale());

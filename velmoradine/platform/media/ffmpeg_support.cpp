@@ -3,6 +3,7 @@
 #include <cmath>
 #include <mutex>
 #include <numbers>
+#include <string_view>
 #include <system_error>
 
 extern "C" {
@@ -28,7 +29,28 @@ FramePtr referenceFrame(const AVFrame* frame) {
   return FramePtr(av_frame_clone(frame));
 }
 
-Result<FormatInput> openInput(const std::filesystem::path& path) {
+namespace {
+
+// Whether the container's header already says all a reader needs.
+bool headerDescribesStreams(const AVFormatContext* context) {
+  const std::string_view name = context->iformat->name;
+  if (name.find("mp4") == std::string_view::npos) return false;
+  bool anyVideo = false;
+  for (unsigned i = 0; i < context->nb_streams; ++i) {
+    const AVCodecParameters* parameters = context->streams[i]->codecpar;
+    if (parameters->codec_type != AVMEDIA_TYPE_VIDEO) continue;
+    anyVideo = true;
+    if (parameters->codec_id == AV_CODEC_ID_NONE || parameters->width <= 0 ||
+        parameters->height <= 0) {
+      return false;
+    }
+  }
+  return anyVideo;
+}
+
+}  // namespace
+
+Result<FormatInput> openInput(const std::filesystem::path& path, bool analyzeStreams) {
   quietFFmpegLogging();
   std::error_code status;
   if (!std::filesystem::exists(path, status))
@@ -41,6 +63,7 @@ Result<FormatInput> openInput(const std::filesystem::path& path) {
   int result = avformat_open_input(&context, path.c_str(), nullptr, nullptr);
   if (result < 0) return failure(Error(MediaError::notMedia, ffmpegErrorText(result)));
   FormatInput input(context);
+  if (!analyzeStreams && headerDescribesStreams(context)) return input;
   result = avformat_find_stream_info(context, nullptr);
   if (result < 0) return failure(Error(MediaError::notMedia, ffmpegErrorText(result)));
   return input;

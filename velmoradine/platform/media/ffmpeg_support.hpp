@@ -43,8 +43,11 @@ PacketPtr makePacket();
 FramePtr referenceFrame(const AVFrame* frame);
 
 // Opens and probes a media file: `fileNotFound` when nothing is there,
-// `notMedia` when it is not a file FFmpeg can read.
-Result<FormatInput> openInput(const std::filesystem::path& path);
+// `notMedia` when it is not a file FFmpeg can read. MPEG-4 files whose
+// header describes every video stream are not decoded to learn more unless
+// `analyzeStreams` asks for it (a stream's reordering delay is only known
+// after decoding).
+Result<FormatInput> openInput(const std::filesystem::path& path, bool analyzeStreams = false);
 
 // A stream's time as media time: (ts - start) in the stream's time base.
 MediaTime streamTime(const AVStream* stream, std::int64_t timestamp);

@@ -103,7 +103,7 @@ Result<void> checkStreamCopy(const ExportJob& job, bool requireWholeTracks) {
     if (segment.target.start != expectedStart)
       return failure(notCopyable("the segments are not in sequence"));
     expectedStart = segment.target.end();
-    auto input = openInput(segment.sourcePath);
+    auto input = openInput(segment.sourcePath, true);
     if (!input) return failure(input.error());
     if (segment.streamIndex < 0 || segment.streamIndex >= static_cast<int>((*input)->nb_streams)) {
       return failure(Error(MediaError::noVideoTrack));
