@@ -36,8 +36,8 @@ Error invalid(const std::string& path, const std::string& key, const std::string
 // Reads the value of one key; `fail` reports what was expected.
 class Reader {
  public:
-  Reader(const std::string& key, const Json& value, const std::string& path)
-      : key_(key), value_(value), path_(path) {}
+  Reader(std::string key, const Json& value, std::string path)
+      : key_(std::move(key)), value_(value), path_(std::move(path)) {}
 
   Error expected(const std::string& what) const { return invalid(path_, key_, "expected " + what); }
 
@@ -131,9 +131,9 @@ class Reader {
   const Json& value() const { return value_; }
 
  private:
-  const std::string& key_;
+  std::string key_;
   const Json& value_;
-  const std::string& path_;
+  std::string path_;
 };
 
 Result<std::optional<Path>> shadowPathFrom(const Reader& reader) {

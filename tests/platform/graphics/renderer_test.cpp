@@ -96,6 +96,25 @@ TEST(Renderer, MaskedCornersRoundOnlyTheChosenCorners) {
   EXPECT_TRUE(pixelIs(out, 98, 98, Color::clear()));
 }
 
+TEST(Renderer, ContinuousCornersBendInEarlierThanCircularOnes) {
+  auto root = canvas(100, 100);
+  auto layer = box(Rect(0, 0, 100, 100), red());
+  layer->setCornerRadius(20);
+  root->addSublayer(layer);
+  Bitmap circular = LayerRenderer::render(*root, 100, 100);
+  layer->setCornerCurve(CornerCurve::continuous);
+  Bitmap continuous = LayerRenderer::render(*root, 100, 100);
+  // 20 points from the corner the circular edge is straight already; the
+  // continuous one is still curving away from it.
+  EXPECT_TRUE(pixelIs(circular, 20, 0, red()));
+  EXPECT_LT(continuous.colorAt(20, 0).alpha, 0.8);
+  EXPECT_TRUE(pixelIs(continuous, 35, 0, red()));
+  // Their middles are about equally far in.
+  EXPECT_TRUE(pixelIs(circular, 4, 4, Color::clear()));
+  EXPECT_TRUE(pixelIs(continuous, 4, 4, Color::clear()));
+  EXPECT_TRUE(pixelIs(continuous, 9, 9, red()));
+}
+
 TEST(Renderer, BorderIsDrawnInsideTheEdgeAboveSublayers) {
   auto root = canvas(60, 60);
   auto layer = box(Rect(10, 10, 40, 40), green());

@@ -1,12 +1,16 @@
 #include "velmoradine/platform/graphics/path.hpp"
 
 #include <algorithm>
+#include <cmath>
 
 namespace velmoradine {
 namespace {
 
 // The control-point distance that makes a cubic Bézier follow a quarter circle.
 constexpr double kKappa = 0.5522847498307936;
+// The continuous corner's reach and control pull, as multiples of the radius.
+constexpr double kContinuousReach = 1.528;
+constexpr double kContinuousPull = 1.257;
 
 int pointCount(Path::ElementType type) {
   switch (type) {
@@ -49,31 +53,51 @@ Path Path::ellipse(const Rect& r) {
   return path;
 }
 
-Path Path::roundedRect(const Rect& rect, double radius, CornerMaskSet corners) {
+Path Path::roundedRect(const Rect& rect, double radius, CornerMaskSet corners, CornerCurve curve) {
   Rect r = rect.standardized();
-  double limit = std::min(r.width(), r.height()) / 2;
-  double rr = std::clamp(radius, 0.0, limit);
+  double half = std::min(r.width(), r.height()) / 2;
+  double rr = std::isfinite(radius) ? std::clamp(radius, 0.0, half) : 0.0;
   if (rr <= 0) return Path::rect(r);
-  auto radiusAt = [&](CornerMask corner) { return corners.contains(corner) ? rr : 0.0; };
-  double r00 = radiusAt(CornerMask::minXMinYCorner);
-  double r10 = radiusAt(CornerMask::maxXMinYCorner);
-  double r11 = radiusAt(CornerMask::maxXMaxYCorner);
-  double r01 = radiusAt(CornerMask::minXMaxYCorner);
-  double x0 = r.minX(), x1 = r.maxX(), y0 = r.minY(), y1 = r.maxY();
+  // A corner leaves each edge `reach` before the corner point; its Bézier
+  // controls lie `pull` back from those ends towards the corner. A circular
+  // corner reaches r with the quarter-circle controls. A continuous corner
+  // starts earlier (1.528 r) with controls near the corner, so its curvature
+  // grows from zero instead of jumping, while its middle stays where the
+  // circle's is; it needs the room, else the corner stays circular.
+  double reach = rr, pull = rr * kKappa;
+  if (curve == CornerCurve::continuous && rr * kContinuousReach <= half) {
+    reach = rr * kContinuousReach;
+    pull = rr * kContinuousPull;
+  }
   Path path;
-  path.moveTo({x0 + r00, y0});
-  path.lineTo({x1 - r10, y0});
-  if (r10 > 0)
-    path.curveTo({x1 - r10 + r10 * kKappa, y0}, {x1, y0 + r10 - r10 * kKappa}, {x1, y0 + r10});
-  path.lineTo({x1, y1 - r11});
-  if (r11 > 0)
-    path.curveTo({x1, y1 - r11 + r11 * kKappa}, {x1 - r11 + r11 * kKappa, y1}, {x1 - r11, y1});
-  path.lineTo({x0 + r01, y1});
-  if (r01 > 0)
-    path.curveTo({x0 + r01 - r01 * kKappa, y1}, {x0, y1 - r01 + r01 * kKappa}, {x0, y1 - r01});
-  path.lineTo({x0, y0 + r00});
-  if (r00 > 0)
-    path.curveTo({x0, y0 + r00 - r00 * kKappa}, {x0 + r00 - r00 * kKappa, y0}, {x0 + r00, y0});
+  // Corners in drawing order, each with the directions back along the edge
+  // that arrives and forward along the edge that leaves.
+  struct Corner {
+    CornerMask mask;
+    Point at;
+    Point back;
+    Point forward;
+  };
+  const Corner order[4] = {
+      {CornerMask::maxXMinYCorner, {r.maxX(), r.minY()}, {-1, 0}, {0, 1}},
+      {CornerMask::maxXMaxYCorner, {r.maxX(), r.maxY()}, {0, -1}, {-1, 0}},
+      {CornerMask::minXMaxYCorner, {r.minX(), r.maxY()}, {1, 0}, {0, -1}},
+      {CornerMask::minXMinYCorner, {r.minX(), r.minY()}, {0, 1}, {1, 0}},
+  };
+  auto along = [](Point from, Point direction, double distance) {
+    return Point{from.x + direction.x * distance, from.y + direction.y * distance};
+  };
+  double startReach = corners.contains(CornerMask::minXMinYCorner) ? reach : 0;
+  path.moveTo({r.minX() + startReach, r.minY()});
+  for (const Corner& c : order) {
+    if (!corners.contains(c.mask)) {
+      path.lineTo(c.at);
+      continue;
+    }
+    path.lineTo(along(c.at, c.back, reach));
+    path.curveTo(along(c.at, c.back, reach - pull), along(c.at, c.forward, reach - pull),
+                 along(c.at, c.forward, reach));
+  }
   path.closeSubpath();
   return path;
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "velmoradine/platform/graphics/geometry.hpp"
+#include "velmoradine/platform/graphics/layer_constants.hpp"
 
 namespace velmoradine {
 
@@ -23,9 +24,11 @@ class Path {
   static Path rect(const Rect& rect);
   static Path ellipse(const Rect& rect);
   // A rectangle whose corners are rounded by `radius`, clamped to half the
-  // shorter side; only the corners in `corners` are rounded.
+  // shorter side; only the corners in `corners` are rounded. Continuous
+  // corners blend into the edges gradually.
   static Path roundedRect(const Rect& rect, double radius,
-                          CornerMaskSet corners = CornerMaskSet::all());
+                          CornerMaskSet corners = CornerMaskSet::all(),
+                          CornerCurve curve = CornerCurve::circular);
 
   void moveTo(Point p);
   void lineTo(Point p);

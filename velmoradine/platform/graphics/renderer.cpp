@@ -260,7 +260,7 @@ void setSource(cairo_t* cr, const Color& color, double alpha) {
 
 Path boundsPath(const Layer& layer) {
   return Path::roundedRect(layer.bounds().standardized(), layer.cornerRadius(),
-                           layer.maskedCorners());
+                           layer.maskedCorners(), layer.cornerCurve());
 }
 
 // Draws layers into one Cairo context. With a plan (pre-rendering), layers in
@@ -687,7 +687,7 @@ class Painter {
     appendPath(cr_, boundsPath(layer));
     appendPath(
         cr_, Path::roundedRect(b.insetBy(width, width), std::max(0.0, layer.cornerRadius() - width),
-                               layer.maskedCorners()));
+                               layer.maskedCorners(), layer.cornerCurve()));
     cairo_set_fill_rule(cr_, CAIRO_FILL_RULE_EVEN_ODD);
     setSource(cr_, *color, alpha);
     cairo_fill(cr_);
