@@ -84,6 +84,18 @@ TEST(LayerDescription, ErrorsNameTheKeyAndTheIndexPath) {
             "layers[0]: expected a layer object");
 }
 
+TEST(LayerDescription, NestingIsBounded) {
+  auto nested = [](int depth) {
+    std::string layer = "{}";
+    for (int i = 0; i < depth; ++i) layer = "{\"sublayers\": [" + layer + "]}";
+    return "{\"size\": [10, 10], \"layers\": [" + layer + "]}";
+  };
+  EXPECT_TRUE(parse(nested(63)));
+  auto deep = parse(nested(64));
+  ASSERT_FALSE(deep);
+  EXPECT_NE(deep.error().detail().find("layers nest deeper than 64 levels"), std::string::npos);
+}
+
 TEST(LayerDescription, TopLevelErrors) {
   auto notJson = parse("{\"size\": [");
   ASSERT_FALSE(notJson);

@@ -228,6 +228,8 @@ Result<MutableLayerAttribute> floatAttribute(const Reader& reader,
   return factory(static_cast<float>(*n));
 }
 
+constexpr long kDeepestNesting = 64;
+
 constexpr std::array<std::string_view, 4> kCornerNames = {"minXMinY", "maxXMinY", "minXMaxY",
                                                           "maxXMaxY"};
 constexpr std::array<std::string_view, 4> kEdgeNames = {"left", "right", "bottom", "top"};
@@ -390,6 +392,13 @@ Result<MutableLayerAttribute> attributeFromDescription(const std::string& key, c
 Result<std::shared_ptr<Layer>> layerFromDescription(const Json& description,
                                                     const std::string& path,
                                                     const std::filesystem::path& baseDirectory) {
+  // Every level of sub-layers and masks adds a ".": a bound on them keeps a
+  // hostile description from exhausting the stack here and in the renderer.
+  if (std::count(path.begin(), path.end(), '.') >= kDeepestNesting) {
+    return failure(
+        Error(LayerDescriptionError::invalidDescription,
+              path + ": layers nest deeper than " + std::to_string(kDeepestNesting) + " levels"));
+  }
   if (!description.is_object()) {
     return failure(
         Error(LayerDescriptionError::invalidDescription, path + ": expected a layer object"));

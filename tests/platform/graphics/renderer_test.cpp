@@ -152,6 +152,17 @@ TEST(Renderer, ShadowIsOffsetAndBlurred) {
   EXPECT_TRUE(pixelIs(blurred, 70, 50, Color::black(), 0.05));
 }
 
+TEST(Renderer, AbsurdShadowRadiusStaysBounded) {
+  auto root = canvas(50, 50);
+  auto layer = box(Rect(10, 10, 20, 20), red());
+  layer->setShadowOpacity(1);
+  layer->setShadowRadius(1e300);
+  root->addSublayer(layer);
+  Bitmap out = LayerRenderer::render(*root, 50, 50);
+  EXPECT_TRUE(pixelIs(out, 20, 20, red()));
+  EXPECT_LT(out.colorAt(2, 2).alpha, 0.1);
+}
+
 TEST(Renderer, ShadowPathShapesTheShadow) {
   auto root = canvas(100, 100);
   auto layer = box(Rect(10, 10, 20, 20), red());

@@ -19,6 +19,9 @@ namespace {
 
 using LayerSet = std::unordered_set<const Layer*>;
 
+constexpr double kLargestShadowSigma = 200;  // device pixels
+constexpr double kLargestFontSize = 4096;    // points
+
 struct SurfaceDeleter {
   void operator()(cairo_surface_t* s) const { cairo_surface_destroy(s); }
 };
@@ -541,8 +544,9 @@ class Painter {
     cairo_font_options_destroy(fontOptions);
     pango_layout_context_changed(layout.get());
 
-    double fontSize =
-        layer.fontSize() > 0 && std::isfinite(layer.fontSize()) ? layer.fontSize() : 0;
+    double fontSize = layer.fontSize() > 0 && std::isfinite(layer.fontSize())
+                          ? std::min(layer.fontSize(), kLargestFontSize)
+                          : 0;
     FontDescription base(layer.font(), fontSize);
     pango_layout_set_font_description(layout.get(), base.get());
     if (const auto* plain = std::get_if<std::string>(&*layer.string())) {
@@ -654,7 +658,10 @@ class Painter {
       unsigned end = endOf(run.location + std::min(run.length, s.size() - run.location));
       const TextAttributes& a = run.attributes;
       if (a.font) {
-        FontDescription description(*a.font, a.font->pointSize());
+        double size = std::isfinite(a.font->pointSize())
+                          ? std::min(a.font->pointSize(), kLargestFontSize)
+                          : 0;
+        FontDescription description(*a.font, size);
         add(pango_attr_font_desc_new(description.get()), start, end);
       }
       if (a.foregroundColor) {
@@ -703,6 +710,9 @@ class Painter {
     AffineTransform ctm = fromCairo(m);
     double sigma = std::fabs(layer.shadowRadius()) / 2 * std::sqrt(std::fabs(ctm.determinant()));
     if (!std::isfinite(sigma)) return;
+    // A blur wider than this is an even haze; capping it bounds the work and
+    // the scratch surface a careless radius would ask for.
+    sigma = std::min(sigma, kLargestShadowSigma);
     int margin = sigma < 0.1 ? 0 : static_cast<int>(std::ceil(sigma * 3));
     double ox = layer.shadowOffset().width, oy = layer.shadowOffset().height;
     cairo_user_to_device_distance(cr_, &ox, &oy);
