@@ -117,6 +117,9 @@ DevServer::DevServer(Options options) {
   server.new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
   server.set_payload_max_length(state_->options.maxUploadBytes + kLibraryPayloadSlackBytes);
   server.set_keep_alive_max_count(1000);
+  // Stopping waits for idle kept-alive connections to time out; a short
+  // window keeps Ctrl-C prompt while clients still reuse their connections.
+  server.set_keep_alive_timeout(2);
   server.set_read_timeout(30);
   server.set_write_timeout(30);
   server.set_tcp_nodelay(true);
@@ -127,13 +130,23 @@ DevServer::DevServer(Options options) {
     ::setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
   });
 
-  if (state_->options.faults.active()) {
-    server.set_pre_routing_handler([this](const httplib::Request& request,
-                                          httplib::Response& response) {
-      return state_->faults.apply(request, response) ? httplib::Server::HandlerResponse::Handled
-                                                     : httplib::Server::HandlerResponse::Unhandled;
-    });
-  }
+  server.set_pre_routing_handler(
+      [this](const httplib::Request& request, httplib::Response& response) {
+        if (state_->faults.apply(request, response))
+          return httplib::Server::HandlerResponse::Handled;
+        // The library reads a body without a length until the client closes
+        // the connection, which a client waiting for its reply never does.
+        bool carriesBody = request.method == "POST" || request.method == "PUT" ||
+                           request.method == "PATCH" || request.method == "DELETE";
+        if (carriesBody && !request.has_header("Content-Length") &&
+            request.get_header_value("Transfer-Encoding") != "chunked") {
+          replyErrorAndClose(response, 411, "length_required",
+                             "The request needs a \"Content-Length\" (0 without a body) or "
+                             "chunked transfer encoding.");
+          return httplib::Server::HandlerResponse::Handled;
+        }
+        return httplib::Server::HandlerResponse::Unhandled;
+      });
   // Routes write their own error bodies; the library's own errors (no route,
   // a body over its limit) get the same JSON shape.
   server.set_error_handler(httplib::Server::HandlerWithResponse(
@@ -143,6 +156,7 @@ DevServer::DevServer(Options options) {
         }
         std::string code = response.status == 404   ? "not_found"
                            : response.status == 413 ? "body_too_large"
+                           : response.status == 416 ? "range_not_satisfiable"
                                                     : "bad_request";
         replyError(response, response.status, code, "The request was refused.");
         return httplib::Server::HandlerResponse::Handled;

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <regex>
 
@@ -326,6 +327,43 @@ TEST_F(DevServerApi, ApplicationsCannotTouchEachOthersShares) {
   // The owner's share is untouched by both attempts.
   EXPECT_EQ(one.activate(share.token, true, true)->status, 200);
   EXPECT_EQ(one.client().Get(pathAndQuery(share.link))->status, 200);
+}
+
+TEST_F(DevServerApi, ABodyWithoutAnyLengthIsRefused) {
+  auto reply = rawExchange(server_.port(),
+                           "POST /v1/api/sdk/share HTTP/1.1\r\nHost: 127.0.0.1\r\n"
+                           "Authorization: Bearer key-one\r\nContent-Type: application/json\r\n"
+                           "Connection: close\r\n\r\n");
+  EXPECT_TRUE(reply.starts_with("HTTP/1.1 411")) << reply;
+  EXPECT_NE(reply.find("length_required"), std::string::npos);
+}
+
+TEST_F(DevServerApi, UserIdsAreRecordedWithSharesContextsAndEvents) {
+  Kit kit(server_, "key-one", "user-42");
+  kit.createShare({randomBytes(10), randomBytes(10)});
+  ASSERT_EQ(kit.send("PUT", "/v1/api/sdk/debug/context", {{"tag", "t"}})->status, 200);
+  Kit anonymous(server_, "key-one");
+  anonymous.createShare({randomBytes(10), randomBytes(10)});
+  ASSERT_EQ(server_.stop(), 0);
+
+  sqlite3* database = nullptr;
+  auto file = directory_.path() / "devserver.sqlite3";
+  ASSERT_EQ(sqlite3_open_v2(file.c_str(), &database, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+  auto column = [&](const char* sql) {
+    std::vector<std::string> values;
+    sqlite3_stmt* statement = nullptr;
+    EXPECT_EQ(sqlite3_prepare_v2(database, sql, -1, &statement, nullptr), SQLITE_OK);
+    while (sqlite3_step(statement) == SQLITE_ROW) {
+      auto text = sqlite3_column_text(statement, 0);
+      values.push_back(text ? reinterpret_cast<const char*>(text) : "(null)");
+    }
+    sqlite3_finalize(statement);
+    return values;
+  };
+  EXPECT_EQ(column("SELECT user_id FROM shares ORDER BY id"),
+            std::vector<std::string>({"user-42", "(null)"}));
+  EXPECT_EQ(column("SELECT user_id FROM debug_contexts"), std::vector<std::string>({"user-42"}));
+  sqlite3_close(database);
 }
 
 TEST_F(DevServerApi, UnknownRoutesAnswer404WithAJsonError) {

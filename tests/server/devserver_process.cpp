@@ -1,10 +1,13 @@
 #include "tests/server/devserver_process.hpp"
 
+#include <arpa/inet.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -165,6 +168,47 @@ CompletedRun runDevServer(const std::vector<std::string>& arguments) {
   run.standardError = readFile(errorFile);
   std::filesystem::remove(errorFile);
   return run;
+}
+
+int DevServerProcess::port() const {
+  auto colon = baseURL_.rfind(':');
+  return colon == std::string::npos ? -1 : std::stoi(baseURL_.substr(colon + 1));
+}
+
+std::string rawExchange(int port, const std::string& head, const std::string& body) {
+  int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<std::uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  std::string received;
+  if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    close(fd);
+    return received;
+  }
+  timeval timeout{30, 0};
+  setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+  auto sendAll = [fd](const std::string& text) {
+    for (std::size_t sent = 0; sent < text.size();) {
+      ssize_t count = ::send(fd, text.data() + sent, text.size() - sent, MSG_NOSIGNAL);
+      if (count <= 0) return;
+      sent += static_cast<std::size_t>(count);
+    }
+  };
+  sendAll(head);
+  char buffer[4096];
+  ssize_t count = 0;
+  bool bodySent = body.empty();
+  while ((count = recv(fd, buffer, sizeof buffer, 0)) > 0) {
+    received.append(buffer, static_cast<std::size_t>(count));
+    if (!bodySent && received.starts_with("HTTP/1.1 100") &&
+        received.find("\r\n\r\n") != std::string::npos) {
+      sendAll(body);
+      bodySent = true;
+    }
+  }
+  close(fd);
+  return received;
 }
 
 std::string pathAndQuery(const std::string& url) {

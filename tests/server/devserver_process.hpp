@@ -24,6 +24,7 @@ class DevServerProcess {
 
   bool running() const { return pid_ > 0; }
   const std::string& baseURL() const { return baseURL_; }
+  int port() const;
   // A client for the server, with generous time-outs.
   httplib::Client client() const;
   // Sends `signal` and waits for the process; gives its exit status (or
@@ -48,6 +49,12 @@ struct CompletedRun {
   std::string standardError;
 };
 CompletedRun runDevServer(const std::vector<std::string>& arguments);
+
+// Talks to 127.0.0.1:`port` over a plain socket: sends `head`, then, once
+// the server has answered with anything (an interim "100 Continue"), sends
+// `body` when there is one, and gives everything the server sent until it
+// closed the connection. For what an HTTP client library would not send.
+std::string rawExchange(int port, const std::string& head, const std::string& body = {});
 
 // The path and query of an absolute http URL ("http://h:p/a?b" gives "/a?b").
 std::string pathAndQuery(const std::string& url);

@@ -176,6 +176,32 @@ TEST_F(DevServerUpload, StorageKeysComeFromTheServerNotFromThePath) {
   EXPECT_EQ(uppercase->status, 404);
 }
 
+TEST_F(DevServerUpload, AClientThatAsksFirstIsRefusedBeforeSendingItsBody) {
+  ShareFiles files{randomBytes(3000), randomBytes(30)};
+  auto share = kit_.createShare(files);
+  auto head = [&](const std::string& url, const std::string& md5) {
+    return "PUT " + pathAndQuery(url) +
+           " HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: video/mp4\r\nContent-MD5: " + md5 +
+           "\r\nContent-Length: 3000\r\nExpect: 100-continue\r\nConnection: close\r\n\r\n";
+  };
+  // Refused on the headers alone: no body is ever sent.
+  auto tampered = withParameter(share.videoURL, "expires", "1");
+  auto refused = rawExchange(server_.port(), head(tampered, md5Base64(files.video)));
+  EXPECT_TRUE(refused.starts_with("HTTP/1.1 403")) << refused;
+  EXPECT_NE(refused.find("invalid_signature"), std::string::npos);
+  auto wrongMd5 = rawExchange(server_.port(), head(share.videoURL, md5Base64("other")));
+  EXPECT_TRUE(wrongMd5.starts_with("HTTP/1.1 400")) << wrongMd5;
+
+  auto unbounded = rawExchange(server_.port(), "PUT " + pathAndQuery(share.videoURL) +
+                                                   " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+  EXPECT_TRUE(unbounded.starts_with("HTTP/1.1 411")) << unbounded;
+
+  auto accepted =
+      rawExchange(server_.port(), head(share.videoURL, md5Base64(files.video)), files.video);
+  EXPECT_TRUE(accepted.starts_with("HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200")) << accepted;
+  EXPECT_EQ(kit_.activate(share.token, true, false)->status, 200);
+}
+
 class DevServerExpiredUpload : public DevServerUpload {
  protected:
   DevServerExpiredUpload() : DevServerUpload({"--upload-ttl", "0"}) {}
