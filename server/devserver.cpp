@@ -198,8 +198,8 @@ std::string DevServer::bind() {
   return state_->context.listenBaseURL;
 }
 
-void DevServer::run() {
-  state_->server.listen_after_bind();
+bool DevServer::run() {
+  return state_->server.listen_after_bind();
 }
 
 void DevServer::stop() {

@@ -30,8 +30,9 @@ class DevServer {
   // Binds the listening socket (connections queue from here on) and gives
   // the base URL, "http://HOST:PORT/". Throws StartupError when it cannot.
   std::string bind();
-  // Serves until stop(); call after bind(), on any one thread.
-  void run();
+  // Serves until stop(); call after bind(), on any one thread. False when
+  // serving ended for another reason (the listening socket failed).
+  bool run();
   // Makes run() return. Safe from any thread, also before run() starts.
   void stop();
 

@@ -48,9 +48,13 @@ int main(int argc, char** argv) {
       sigwait(&signals, &received);
       server.stop();
     });
-    server.run();
+    bool stoppedOnRequest = server.run();
     pthread_kill(signalThread.native_handle(), SIGUSR1);
     signalThread.join();
+    if (!stoppedOnRequest) {
+      std::cerr << "velmoradine-devserver: stopped accepting connections unexpectedly\n";
+      return 1;
+    }
   } catch (const std::exception& error) {
     std::cerr << "velmoradine-devserver: " << error.what() << "\n";
     return 1;
