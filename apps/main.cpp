@@ -15,6 +15,8 @@ const std::map<std::string, std::function<int(const Arguments&)>>& commands() {
       {"render-layers", velmoradine::cli::renderLayersCommand},
       {"probe", velmoradine::cli::probeCommand},
       {"thumbnail", velmoradine::cli::thumbnailCommand},
+      {"share", velmoradine::cli::shareCommand},
+      {"make-sample", velmoradine::cli::makeSampleCommand},
   };
   return table;
 }

@@ -65,11 +65,12 @@ class SafeReintrantCallback
 
   const std::shared_ptr<DispatchQueue>& queue() const { return queue_; }
 
- private:
+ protected:
   explicit SafeReintrantCallback(Identifier identifier)
       : queue_(DispatchQueue::serial("ResourceResolutionQueue")),
         identifier_(std::move(identifier)) {}
 
+ private:
   void performFetch(Completion completion) {
     if (fetchResult_) {
       if (completion) completion(*fetchResult_);

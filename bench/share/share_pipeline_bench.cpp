@@ -1,0 +1,162 @@
+// The share pipeline for a 20 MB video on loopback, from `VideoContent`
+// creation to a live share, against the sum of the parts it cannot avoid:
+// making the preview image and one PUT of the video bytes to the same storage.
+// The two uploads run side by side, so the pipeline should cost little more
+// than its slowest parts.
+
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <filesystem>
+#include <random>
+#include <string>
+
+#include "bench/support/figures.hpp"
+#include "velmoradine/network/network.hpp"
+#include "velmoradine/platform/dispatch/run_loop.hpp"
+#include "velmoradine/platform/graphics/bitmap.hpp"
+#include "velmoradine/platform/media/video_writer.hpp"
+#include "velmoradine/share/render.hpp"
+#include "velmoradine/share/thumbnail_creator.hpp"
+#include "velmoradine/share/video_content.hpp"
+
+extern char** environ;
+
+namespace {
+
+using namespace velmoradine;
+
+// The devserver as a child process; its first output line is its base URL.
+class DevServer {
+ public:
+  explicit DevServer(const std::filesystem::path& directory) {
+    int pipeFds[2];
+    if (pipe(pipeFds) != 0) return;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
+    std::string data = directory.string();
+    const char* argv[] = {VELMORADINE_DEVSERVER_PATH,
+                          "--data-dir",
+                          data.c_str(),
+                          "--api-key",
+                          "bench-key",
+                          "--app-slug",
+                          "bench",
+                          nullptr};
+    posix_spawn(&pid_, VELMORADINE_DEVSERVER_PATH, &actions, nullptr,
+                const_cast<char* const*>(argv), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(pipeFds[1]);
+    char c;
+    while (read(pipeFds[0], &c, 1) == 1 && c != '\n') baseURL_ += c;
+    close(pipeFds[0]);
+  }
+  ~DevServer() {
+    if (pid_ > 0) {
+      kill(pid_, SIGTERM);
+      waitpid(pid_, nullptr, 0);
+    }
+  }
+  const std::string& baseURL() const { return baseURL_; }
+
+ private:
+  pid_t pid_ = -1;
+  std::string baseURL_;
+};
+
+// Noise does not compress: a few 720p frames make a file of about 20 MB.
+void writeLargeVideo(const std::filesystem::path& path) {
+  VideoEncoderSettings settings;
+  settings.width = 1280;
+  settings.height = 720;
+  settings.crf = 4;
+  auto writer = VideoWriter::create(path, settings).value();
+  Bitmap frame(settings.width, settings.height);
+  std::mt19937 random(7);
+  while (true) {
+    for (int y = 0; y < frame.height(); ++y) {
+      for (int x = 0; x < frame.width(); ++x) frame.row(y)[x] = random() | 0xFF000000u;
+    }
+    (void)writer->append(frame);
+    if (writer->framesWritten() >= 12) break;
+  }
+  (void)writer->finish();
+}
+
+// Drives the main loop (where renders complete) in short slices until
+// `condition` holds; completions on other queues do not wake the loop.
+template <typename Condition>
+void runUntil(Condition condition) {
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(5);
+  while (!RunLoop::main().runUntil(condition, std::chrono::milliseconds(1))) {
+    if (std::chrono::steady_clock::now() > deadline) return;
+  }
+}
+
+}  // namespace
+
+int main() {
+  auto directory =
+      std::filesystem::temp_directory_path() / ("velmoradine-bench-" + UUID().uuidString());
+  std::filesystem::create_directories(directory);
+  DevServer server(directory / "server");
+  if (server.baseURL().empty()) {
+    std::fprintf(stderr, "the devserver did not start\n");
+    return 1;
+  }
+  auto video = directory / "large.mp4";
+  writeLargeVideo(video);
+  auto bytes = readFile(video).value();
+
+  auto authentication = std::make_shared<AuthenticationDatastore>();
+  authentication->setApiKey("bench-key");
+  auto network = std::make_shared<Network>(
+      Network::defaultURLSession(), authentication, std::make_shared<ContribDatastore>(),
+      *URL::parse(server.baseURL() + "v1/api/sdk/"), *URL::parse(server.baseURL() + "v1/events"));
+
+  double preview = bench::medianSeconds(5, [&] { (void)ThumbnailCreator::thumbnailNow(video); });
+
+  std::vector<double> puts;
+  for (int round = 0; round < 5; ++round) {
+    ShareRequest request{uploadPlan(*bytes, "video/mp4"), uploadPlan(Data{1}, "image/jpeg"),
+                         ShareableRequest{"bench", "video"}};
+    std::atomic<bool> created = false;
+    std::optional<ShareResponse> response;
+    network->shareRequest(request, [&](Result<ShareResponse> result) {
+      response = result.value();
+      created = true;
+    });
+    runUntil([&] { return created.load(); });
+    std::atomic<bool> uploaded = false;
+    auto start = std::chrono::steady_clock::now();
+    network->upload(response->video_content, bytes, [&](Result<void> result) {
+      if (!result)
+        std::fprintf(stderr, "upload failed: %s\n", result.error().localizedDescription().c_str());
+      uploaded = true;
+    });
+    runUntil([&] { return uploaded.load(); });
+    puts.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+  }
+  std::sort(puts.begin(), puts.end());
+  double put = puts[puts.size() / 2];
+
+  double pipeline = bench::medianSeconds(5, [&] {
+    VideoContentProviders providers{std::make_shared<ApplicationDatastore>(),
+                                    ShareManagerProviders{network, network, Render::make()}};
+    auto content = VideoContent::create(URL::fileURL(video), "bench", providers).value();
+    runUntil([&] { return content->linkPreviewAvailable(); });
+  });
+
+  bench::printFigure("share_pipeline_vs_parts", pipeline / (preview + put));
+  bench::printFigure("share_pipeline_ms_20mb", pipeline * 1000);
+  bench::printFigure("share_video_bytes", static_cast<double>(bytes->size()));
+  std::filesystem::remove_all(directory);
+  return 0;
+}
