@@ -108,6 +108,8 @@ ScriptedServer::ScriptedServer() : impl_(std::make_unique<Impl>()) {
   impl_->server.Delete(".*", handler);
   impl_->server.Patch(".*", handler);
   impl_->server.set_keep_alive_max_count(100000);
+  // Without it, small replies wait for delayed acknowledgements (40 ms each).
+  impl_->server.set_tcp_nodelay(true);
   port_ = impl_->server.bind_to_any_port("127.0.0.1");
   if (port_ <= 0) throw std::runtime_error("cannot start the scripted server");
   // The socket already listens, so connections made before the thread

@@ -129,9 +129,9 @@ namespace velmoradine {
 
 template <typename T>
 void Network::send(URLRequest request, NetworkCompletion<T> completion) const {
-  std::string typeName = unqualifiedTypeName<T>();
+  static const std::string typeName = unqualifiedTypeName<T>();
   transmit(std::move(request), typeName,
-           [typeName, completion = std::move(completion)](Result<Data> body) mutable {
+           [completion = std::move(completion)](Result<Data> body) mutable {
              if (!body) {
                completion(failure(std::move(body.error())));
                return;

@@ -595,8 +595,11 @@ class Engine {
     curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
     char* effective = nullptr;
     curl_easy_getinfo(easy, CURLINFO_EFFECTIVE_URL, &effective);
-    std::optional<URL> answered = effective ? URL::parse(effective) : std::nullopt;
     auto transfer = detach(easy);
+    const URL& requested = transfer->task->originalRequest().url();
+    // Parsed again only after a redirect: most replies come from the URL asked.
+    std::optional<URL> answered =
+        effective && requested.absoluteString() != effective ? URL::parse(effective) : std::nullopt;
     if (transfer->failure || code != CURLE_OK) {
       discardFile(*transfer);
       transfer->task->deliver(
@@ -604,7 +607,7 @@ class Engine {
       return;
     }
     const URLRequest& request = transfer->task->originalRequest();
-    HTTPURLResponse response{answered.value_or(request.url()), static_cast<int>(status),
+    HTTPURLResponse response{answered.value_or(requested), static_cast<int>(status),
                              std::move(transfer->responseHeaders)};
 
     URLCache* cache = configuration_.urlCache.get();
