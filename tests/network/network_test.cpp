@@ -141,6 +141,43 @@ TEST_F(NetworkTest, CredentialsAreReadAfreshForEveryRequest) {
   EXPECT_EQ(requests[1].header("X-Contrib-UserId"), "user-8");
 }
 
+TEST_F(NetworkTest, ACredentialWithALineBreakIsNeverSent) {
+  contrib->setUserId("user\r\nX-Admin: yes");
+  Received<ApplicationResponse> received;
+  network->application(received.completion());
+  ASSERT_TRUE(received.wait());
+  EXPECT_EQ(received.result().error(), URLError::badURL);
+  EXPECT_EQ(server.requestCount(), 0u);
+  EXPECT_THAT(capture.lines(), ElementsAre(line("[network GET /application] - failure",
+                                                "The request is not valid.")));
+}
+
+TEST_F(NetworkTest, CallsFromManyThreadsEachCompleteOnce) {
+  server.reply("GET", "/v1/api/sdk/application", ScriptedResponse{200, R"({"slug": "app"})"});
+  constexpr int kThreads = 4;
+  constexpr int kCallsPerThread = 15;
+  std::vector<Received<ApplicationResponse>> received(kThreads * kCallsPerThread);
+  std::vector<std::thread> callers;
+  for (int t = 0; t < kThreads; ++t) {
+    callers.emplace_back([&, t] {
+      for (int i = 0; i < kCallsPerThread; ++i) {
+        network->application(
+            received[static_cast<std::size_t>(t * kCallsPerThread + i)].completion());
+      }
+    });
+  }
+  for (auto& caller : callers) caller.join();
+  for (auto& each : received) {
+    ASSERT_TRUE(each.wait());
+    ASSERT_TRUE(each.result().has_value());
+    EXPECT_EQ(each.result()->slug, "app");
+  }
+  session.reset();
+  network.reset();
+  for (auto& each : received) EXPECT_EQ(each.calls(), 1);
+  EXPECT_EQ(server.requestCount(), static_cast<std::size_t>(kThreads * kCallsPerThread));
+}
+
 TEST_F(NetworkTest, WithoutAnApiKeyEveryEndpointFailsBeforeReturningAndSendsNothing) {
   authentication->setApiKey(std::nullopt);
   const auto thread = std::this_thread::get_id();

@@ -11,6 +11,8 @@
 #include <cctype>
 #include <stdexcept>
 
+#include "tests/support/wait.hpp"
+
 namespace velmoradine::testing {
 namespace {
 
@@ -115,6 +117,11 @@ ScriptedServer::ScriptedServer() : impl_(std::make_unique<Impl>()) {
   // The socket already listens, so connections made before the thread
   // accepts them wait in the backlog.
   impl_->thread = std::thread([this] { impl_->server.listen_after_bind(); });
+  // stop() does nothing until the server runs, so a server destroyed at once
+  // would leave its thread accepting forever.
+  if (!waitUntil([this] { return impl_->server.is_running(); })) {
+    throw std::runtime_error("the scripted server did not start");
+  }
 }
 
 ScriptedServer::~ScriptedServer() {

@@ -268,7 +268,7 @@ TEST_F(URLSessionTest, OnlyHTTPAndHTTPSAreLoaded) {
   EXPECT_EQ(*completed.error, URLError::unsupportedURL);
 }
 
-TEST_F(URLSessionTest, TLSPeersAreVerified) {
+TEST_F(URLSessionTest, AnHTTPSRequestToAPlainTextServerFailsTheHandshake) {
   // A plain-text server cannot complete a TLS handshake.
   server.reply("GET", "/", ScriptedResponse{200, "{}"});
   Completed completed =

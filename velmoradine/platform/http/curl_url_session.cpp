@@ -501,7 +501,6 @@ class Engine {
     transfer.maximumSize = request.maximumResponseSize();
 
     curl_easy_setopt(easy, CURLOPT_URL, request.url().absoluteString().c_str());
-    curl_easy_setopt(easy, CURLOPT_PRIVATE, &transfer);
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
