@@ -13,12 +13,14 @@
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <random>
 #include <string>
 
 #include "bench/support/figures.hpp"
 #include "velmoradine/network/network.hpp"
 #include "velmoradine/platform/dispatch/run_loop.hpp"
+#include "velmoradine/platform/foundation/uuid.hpp"
 #include "velmoradine/platform/graphics/bitmap.hpp"
 #include "velmoradine/platform/media/video_writer.hpp"
 #include "velmoradine/share/render.hpp"
@@ -95,7 +97,8 @@ void writeLargeVideo(const std::filesystem::path& path) {
 template <typename Condition>
 void runUntil(Condition condition) {
   auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(5);
-  while (!RunLoop::main().runUntil(condition, std::chrono::milliseconds(1))) {
+  const std::function<bool()> done = [&] { return static_cast<bool>(condition()); };
+  while (!RunLoop::main().runUntil(done, std::chrono::milliseconds(1))) {
     if (std::chrono::steady_clock::now() > deadline) return;
   }
 }
