@@ -12,7 +12,7 @@ namespace velmoradine {
 // engine uploads through, so that tests and hosts can stand in for it.
 class NetworkAnalyticsProtocol {
  public:
-  using Completion = std::function<void(Result<void>)>;
+  using Completion = std::move_only_function<void(Result<void>)>;
 
   virtual ~NetworkAnalyticsProtocol() = default;
 
