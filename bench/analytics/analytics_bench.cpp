@@ -22,7 +22,7 @@ using nlohmann::json;
 class IdleCollector final : public NetworkAnalyticsProtocol {
  public:
   void batchUploadEvents(const std::vector<WrappedAnalyticsEvent>&,
-                         Completion completion) override {
+                         NetworkCompletion<void> completion) override {
     completion({});
   }
 };

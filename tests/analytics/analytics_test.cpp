@@ -26,7 +26,7 @@ using Names = std::vector<std::string>;
 class HeldCollector final : public NetworkAnalyticsProtocol {
  public:
   void batchUploadEvents(const std::vector<WrappedAnalyticsEvent>& events,
-                         Completion completion) override {
+                         NetworkCompletion<void> completion) override {
     if (failImmediately) {
       completion(failure(Error::posix(ECONNREFUSED)));
       std::lock_guard lock(mutex_);
@@ -53,7 +53,7 @@ class HeldCollector final : public NetworkAnalyticsProtocol {
   // Ends the oldest upload still in flight, on a thread of its own as the
   // network's callback queue would.
   void completeOldest(Result<void> result) {
-    Completion completion;
+    NetworkCompletion<void> completion;
     {
       std::lock_guard lock(mutex_);
       completion = std::move(pending_.front());
@@ -67,7 +67,7 @@ class HeldCollector final : public NetworkAnalyticsProtocol {
  private:
   mutable std::mutex mutex_;
   std::vector<std::vector<WrappedAnalyticsEvent>> batches_;
-  std::deque<Completion> pending_;
+  std::deque<NetworkCompletion<void>> pending_;
 };
 
 std::shared_ptr<DeviceHelper> fixedDevice() {
@@ -342,7 +342,7 @@ TEST_F(AnalyticsTest, LoggingDoesNotWaitForAnUploadInProgress) {
   // socket): logging from another thread must still go through.
   struct StalledCollector final : NetworkAnalyticsProtocol {
     void batchUploadEvents(const std::vector<WrappedAnalyticsEvent>&,
-                           Completion completion) override {
+                           NetworkCompletion<void> completion) override {
       std::unique_lock lock(mutex);
       entered = true;
       changed.notify_all();

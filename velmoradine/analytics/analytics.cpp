@@ -26,6 +26,11 @@ std::string dump(const WrappedAnalyticsEvent& event) {
 
 }  // namespace
 
+const std::shared_ptr<Analytics>& Analytics::shared() {
+  static const auto analytics = std::make_shared<Analytics>();
+  return analytics;
+}
+
 Analytics::Analytics(std::shared_ptr<AnalyticsDatastoreProtocol> datastore,
                      std::shared_ptr<ContribDatastoreProtocol> contribDatastore,
                      std::shared_ptr<ApplicationDatastoreProtocol> applicationDatastore,

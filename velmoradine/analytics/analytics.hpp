@@ -21,6 +21,7 @@
 #include "velmoradine/analytics/analytics_datastore.hpp"
 #include "velmoradine/analytics/analytics_records.hpp"
 #include "velmoradine/analytics/device_helper.hpp"
+#include "velmoradine/network/network.hpp"
 #include "velmoradine/network/network_analytics_protocol.hpp"
 #include "velmoradine/platform/dispatch/timer.hpp"
 #include "velmoradine/state/datastores.hpp"
@@ -29,11 +30,16 @@ namespace velmoradine {
 
 class Analytics {
  public:
-  Analytics(std::shared_ptr<AnalyticsDatastoreProtocol> datastore,
-            std::shared_ptr<ContribDatastoreProtocol> contribDatastore,
-            std::shared_ptr<ApplicationDatastoreProtocol> applicationDatastore,
-            std::shared_ptr<NetworkAnalyticsProtocol> network, double interval = 120,
-            std::shared_ptr<DeviceHelper> deviceHelper = DeviceHelper::shared());
+  // The instance the kit uses, made on first use with every default.
+  static const std::shared_ptr<Analytics>& shared();
+
+  explicit Analytics(
+      std::shared_ptr<AnalyticsDatastoreProtocol> datastore = AnalyticsDatastore::shared(),
+      std::shared_ptr<ContribDatastoreProtocol> contribDatastore = ContribDatastore::shared(),
+      std::shared_ptr<ApplicationDatastoreProtocol> applicationDatastore =
+          ApplicationDatastore::shared(),
+      std::shared_ptr<NetworkAnalyticsProtocol> network = Network::shared(), double interval = 120,
+      std::shared_ptr<DeviceHelper> deviceHelper = DeviceHelper::shared());
   ~Analytics();
   Analytics(const Analytics&) = delete;
   Analytics& operator=(const Analytics&) = delete;

@@ -194,6 +194,24 @@ void Network::deleteShare(const DeleteShareRequest& deleteRequest,
                       DocumentationIdentifier::unexpecteError, std::move(completion));
 }
 
+void Network::batchUploadEvents(const std::vector<WrappedAnalyticsEvent>& events,
+                                NetworkCompletion<void> completion) {
+  URLRequest request = makeRequest(analyticsBaseURL_, "/v1/events", "POST");
+  // Encoding cannot fail (text that is not UTF-8 is replaced), so the
+  // body-encoding failure of the other endpoints has no counterpart here.
+  const std::string body = encodeBatchEvents(events);
+  request.setHTTPBody(Data(body.begin(), body.end()));
+  call<EmptyResponse>(std::move(request), "[network POST /events] - failure",
+                      DocumentationIdentifier::unexpecteError,
+                      [completion = std::move(completion)](Result<EmptyResponse> result) mutable {
+                        if (!result) {
+                          completion(failure(std::move(result.error())));
+                          return;
+                        }
+                        completion({});
+                      });
+}
+
 void Network::upload(const UploadPlan& plan, std::shared_ptr<const Data> data,
                      NetworkCompletion<void> completion) {
   if (plan.strategy == UploadPlan::Strategy::configurable && plan.configurable) {

@@ -22,6 +22,7 @@
 #include "velmoradine/core/logger.hpp"
 #include "velmoradine/core/type_name.hpp"
 #include "velmoradine/network/json_coding.hpp"
+#include "velmoradine/network/network_analytics_protocol.hpp"
 #include "velmoradine/network/network_protocols.hpp"
 #include "velmoradine/platform/foundation/url.hpp"
 #include "velmoradine/platform/http/url_session.hpp"
@@ -32,7 +33,8 @@ namespace velmoradine {
 class Network : public NetworkApplicationProtocol,
                 public NetworkDebugProtocol,
                 public NetworkShareProtocol,
-                public NetworkUploadProtocol {
+                public NetworkUploadProtocol,
+                public NetworkAnalyticsProtocol {
  public:
   enum class Error { unknown = 1, notAuthenticated, decoding };
 
@@ -89,6 +91,10 @@ class Network : public NetworkApplicationProtocol,
               NetworkCompletion<void> completion) override;
   void uploadWithConfigurable(const Configurable& configurable, std::shared_ptr<const Data> data,
                               NetworkCompletion<void> completion) override;
+  // POST "/v1/events" against `analyticsBaseURL`. Failures are written as
+  // "[network POST /events] - failure" and passed on.
+  void batchUploadEvents(const std::vector<WrappedAnalyticsEvent>& events,
+                         NetworkCompletion<void> completion) override;
 
  private:
   // The common request rule: `path` resolved against `base`, the method,

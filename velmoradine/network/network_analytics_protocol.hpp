@@ -1,9 +1,9 @@
 #pragma once
 
-#include <functional>
 #include <vector>
 
 #include "velmoradine/analytics/analytics_records.hpp"
+#include "velmoradine/network/network_protocols.hpp"
 #include "velmoradine/platform/foundation/error.hpp"
 
 namespace velmoradine {
@@ -12,8 +12,6 @@ namespace velmoradine {
 // engine uploads through, so that tests and hosts can stand in for it.
 class NetworkAnalyticsProtocol {
  public:
-  using Completion = std::move_only_function<void(Result<void>)>;
-
   virtual ~NetworkAnalyticsProtocol() = default;
 
   // Sends `events` in one `BatchEvents` body. The events are encoded before
@@ -21,7 +19,7 @@ class NetworkAnalyticsProtocol {
   // completion runs exactly once: on the network's callback queue, or on the
   // calling thread before returning for failures found without sending.
   virtual void batchUploadEvents(const std::vector<WrappedAnalyticsEvent>& events,
-                                 Completion completion) = 0;
+                                 NetworkCompletion<void> completion) = 0;
 };
 
 }  // namespace velmoradine
