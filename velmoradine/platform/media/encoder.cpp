@@ -23,8 +23,13 @@ Result<void> OutputFile::open(const std::filesystem::path& destination,
     return failure(Error(MediaError::outputExists, destination.string()));
   }
   destination_ = destination;
-  temporary_ = destination.parent_path() /
-               ("." + destination.filename().string() + "." + UUID().uuidString() + ".partial");
+  // Hidden, and unique so that concurrent exports never share it.
+  std::string name(".");
+  name += destination.filename().string();
+  name += ".";
+  name += UUID().uuidString();
+  name += ".partial";
+  temporary_ = destination.parent_path() / name;
   int result = avformat_alloc_output_context2(&context_, nullptr, "mp4", temporary_.c_str());
   if (result < 0 || !context_)
     return failure(Error(MediaError::writeFailed, ffmpegErrorText(result)));
