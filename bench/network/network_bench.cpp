@@ -79,9 +79,12 @@ double networkLoopSeconds(Network& network, int& failures) {
   for (int i = 0; i < kCalls; ++i) {
     bool done = false;
     network.application([&](Result<ApplicationResponse> result) {
-      std::lock_guard lock(mutex);
-      if (!result) ++failures;
-      done = true;
+      {
+        std::lock_guard lock(mutex);
+        if (!result) ++failures;
+        done = true;
+      }
+      // Outside the lock, so the waiting thread does not wake only to block.
       finished.notify_one();
     });
     std::unique_lock lock(mutex);

@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <fstream>
 #include <mutex>
 #include <thread>
@@ -314,6 +316,54 @@ TEST_F(URLSessionTest, DestroyingTheSessionCancelsWhatIsStillRunning) {
   Completed completed = recorder.wait();
   ASSERT_TRUE(completed.error.has_value());
   EXPECT_EQ(*completed.error, URLError::cancelled);
+}
+
+TEST_F(URLSessionTest, ACompletionMayReleaseTheLastReferenceToItsSession) {
+  server.reply("GET", "/a", ScriptedResponse{200, "a", "text/plain"});
+  std::atomic<bool> released = false;
+  auto task =
+      session->dataTask(requestFor(server.url("/a")),
+                        [&, owner = session](std::optional<Data>, std::optional<HTTPURLResponse>,
+                                             std::optional<Error>) mutable {
+                          owner.reset();
+                          released = true;
+                        });
+  session.reset();
+  task->resume();
+  task.reset();
+  EXPECT_TRUE(waitUntil([&] { return released.load(); }));
+}
+
+TEST_F(URLSessionTest, WorkOnTheDelegateQueueStillRunsInOrderAfterTheSessionIsGone) {
+  std::shared_ptr<DispatchQueue> queue = session->delegateQueue();
+  session.reset();
+  std::mutex mutex;
+  std::vector<int> order;
+  bool onQueue = true;
+  for (int i = 0; i < 50; ++i) {
+    queue->async([&, i, raw = queue.get()] {
+      std::lock_guard lock(mutex);
+      order.push_back(i);
+      onQueue = onQueue && raw->isCurrent();
+    });
+  }
+  ASSERT_TRUE(waitUntil([&] {
+    std::lock_guard lock(mutex);
+    return order.size() == 50;
+  }));
+  std::lock_guard lock(mutex);
+  EXPECT_TRUE(std::ranges::is_sorted(order));
+  EXPECT_TRUE(onQueue);
+}
+
+TEST_F(URLSessionTest, AHostsOwnDelegateQueueReceivesTheCompletions) {
+  server.reply("GET", "/a", ScriptedResponse{200, "a", "text/plain"});
+  auto queue = DispatchQueue::serial("host queue");
+  auto hosted = URLSession::make(URLSessionConfiguration::ephemeral(), queue);
+  EXPECT_EQ(hosted->delegateQueue(), queue);
+  Completed completed = run(hosted, requestFor(server.url("/a")));
+  EXPECT_TRUE(completed.onDelegateQueue);
+  EXPECT_EQ(completed.body(), "a");
 }
 
 TEST_F(URLSessionTest, ManyConcurrentTasksEachCompleteOnce) {

@@ -2,7 +2,10 @@
 // owns the multi handle and every easy handle; other threads talk to it only
 // through the command list, and it talks back only by posting completions to
 // the session's delegate queue. So no libcurl object is ever touched by two
-// threads, and no user code runs on the network thread.
+// threads. A session's own delegate queue is served by the network thread
+// between rounds of libcurl work: a reply then reaches its completion without
+// a hand-off to another thread, which on a sequence of calls costs more than
+// the request itself.
 
 #include <curl/curl.h>
 #include <fcntl.h>
@@ -19,6 +22,7 @@
 #include <vector>
 
 #include "velmoradine/platform/foundation/file_locations.hpp"
+#include "velmoradine/platform/http/network_thread_queue.hpp"
 #include "velmoradine/platform/http/url_session.hpp"
 
 namespace velmoradine {
@@ -265,10 +269,31 @@ std::optional<std::pair<std::FILE*, std::filesystem::path>> createDownloadFile()
   return std::pair{file, std::filesystem::path(pattern)};
 }
 
-class Engine {
+// The engine the network thread of this thread serves, if any.
+thread_local const Engine* tNetworkThreadEngine = nullptr;
+
+class Engine : public std::enable_shared_from_this<Engine> {
  public:
-  Engine(URLSessionConfiguration configuration, std::shared_ptr<DispatchQueue> delegateQueue)
-      : configuration_(std::move(configuration)), delegateQueue_(std::move(delegateQueue)) {
+  // Starts the network thread. Without a delegate queue, completions run on
+  // the network thread itself (see network_thread_queue.hpp).
+  static std::shared_ptr<Engine> start(URLSessionConfiguration configuration,
+                                       std::shared_ptr<DispatchQueue> delegateQueue) {
+    auto engine = std::make_shared<Engine>(std::move(configuration));
+    if (delegateQueue) {
+      engine->delegateQueue_ = std::move(delegateQueue);
+    } else {
+      engine->ownQueue_ = NetworkThreadQueue::make(
+          "URLSession delegate queue", [raw = engine.get()] { raw->wakeUpFromElsewhere(); });
+      engine->delegateQueue_ = engine->ownQueue_;
+    }
+    // The thread keeps its engine alive: a completion on it may drop the
+    // session's last reference.
+    engine->thread_ = std::thread([self = engine] { self->run(); });
+    return engine;
+  }
+
+  explicit Engine(URLSessionConfiguration configuration)
+      : configuration_(std::move(configuration)) {
     multi_ = curl_multi_init();
     curl_multi_setopt(multi_, CURLMOPT_MAX_HOST_CONNECTIONS,
                       configuration_.httpMaximumConnectionsPerHost);
@@ -276,24 +301,26 @@ class Engine {
       share_ = curl_share_init();
       curl_share_setopt(share_, CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE);
     }
-    thread_ = std::thread([this] { run(); });
   }
 
-  ~Engine() { shutdown(); }
+  const std::shared_ptr<DispatchQueue>& delegateQueue() const { return delegateQueue_; }
 
-  // Cancels what is left and stops the network thread. Idempotent.
+  // Cancels what is left and stops the network thread. Idempotent. From any
+  // other thread it waits for the network thread to end; from a completion
+  // on the network thread it lets that thread end once the completion
+  // returns.
   void shutdown() {
     {
       std::lock_guard lock(mutex_);
       if (stopping_) return;
       stopping_ = true;
+      curl_multi_wakeup(multi_);
     }
-    curl_multi_wakeup(multi_);
-    thread_.join();
-    for (CURL* easy : idleHandles_) curl_easy_cleanup(easy);
-    idleHandles_.clear();
-    curl_multi_cleanup(multi_);
-    if (share_) curl_share_cleanup(share_);
+    if (tNetworkThreadEngine == this) {
+      thread_.detach();
+    } else {
+      thread_.join();
+    }
   }
 
   void start(std::shared_ptr<SessionTask> task) { post({std::move(task), false}); }
@@ -317,7 +344,22 @@ class Engine {
     command.task->deliver(Outcome::failed(Error(URLError::cancelled)));
   }
 
+  void wakeUpFromElsewhere() {
+    if (tNetworkThreadEngine != this) curl_multi_wakeup(multi_);
+  }
+
   void run() {
+    tNetworkThreadEngine = this;
+    serve();
+    if (ownQueue_) ownQueue_->detach();
+    for (CURL* easy : idleHandles_) curl_easy_cleanup(easy);
+    idleHandles_.clear();
+    curl_multi_cleanup(multi_);
+    if (share_) curl_share_cleanup(share_);
+    tNetworkThreadEngine = nullptr;
+  }
+
+  void serve() {
     while (true) {
       std::vector<Command> commands;
       bool stopping;
@@ -346,6 +388,7 @@ class Engine {
         if (message->msg == CURLMSG_DONE) complete(message->easy_handle, message->data.result);
       }
       int wait = expireIdleTransfers();
+      if (ownQueue_) ownQueue_->drain();
       curl_multi_poll(multi_, nullptr, 0, wait, nullptr);
     }
   }
@@ -689,7 +732,8 @@ class Engine {
   }
 
   const URLSessionConfiguration configuration_;
-  const std::shared_ptr<DispatchQueue> delegateQueue_;
+  std::shared_ptr<DispatchQueue> delegateQueue_;
+  std::shared_ptr<NetworkThreadQueue> ownQueue_;
   CURLM* multi_ = nullptr;
   CURLSH* share_ = nullptr;
   std::thread thread_;
@@ -750,9 +794,8 @@ class CurlURLSession final : public URLSession {
   CurlURLSession(URLSessionConfiguration configuration,
                  std::shared_ptr<DispatchQueue> delegateQueue)
       : configuration_(std::move(configuration)),
-        delegateQueue_(delegateQueue ? std::move(delegateQueue)
-                                     : DispatchQueue::serial("URLSession delegate queue")),
-        engine_(std::make_shared<Engine>(configuration_, delegateQueue_)) {}
+        engine_(Engine::start(configuration_, std::move(delegateQueue))),
+        delegateQueue_(engine_->delegateQueue()) {}
 
   ~CurlURLSession() override { engine_->shutdown(); }
 
@@ -773,8 +816,8 @@ class CurlURLSession final : public URLSession {
 
  private:
   const URLSessionConfiguration configuration_;
+  const std::shared_ptr<Engine> engine_;
   const std::shared_ptr<DispatchQueue> delegateQueue_;
-  std::shared_ptr<Engine> engine_;
   std::atomic<std::uint64_t> nextIdentifier_ = 1;
 };
 

@@ -75,7 +75,9 @@ using DownloadTaskCompletion = std::move_only_function<void(
 class URLSession {
  public:
   // A session over libcurl with its own network thread. Without a delegate
-  // queue, completions run on a new serial queue of the session.
+  // queue, completions run on a serial queue of the session that the network
+  // thread serves between transfers: keep them short (hand long work to
+  // another queue), as they hold up the session's other transfers.
   static std::shared_ptr<URLSession> make(URLSessionConfiguration configuration,
                                           std::shared_ptr<DispatchQueue> delegateQueue = nullptr);
 
