@@ -9,6 +9,7 @@
 
 #include <curl/curl.h>
 #include <fcntl.h>
+#include <openssl/ssl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -567,6 +568,10 @@ class Engine : public std::enable_shared_from_this<Engine> {
       curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE,
                        static_cast<curl_off_t>(*transfer.maximumSize));
     }
+    if (configuration_.additionalTrustedCertificates) {
+      curl_easy_setopt(easy, CURLOPT_SSL_CTX_FUNCTION, &Engine::addTrustedCertificates);
+      curl_easy_setopt(easy, CURLOPT_SSL_CTX_DATA, &*configuration_.additionalTrustedCertificates);
+    }
     if (share_) {
       curl_easy_setopt(easy, CURLOPT_SHARE, share_);
       curl_easy_setopt(easy, CURLOPT_COOKIEFILE, "");
@@ -685,6 +690,14 @@ class Engine : public std::enable_shared_from_this<Engine> {
     if (error || size > limit) return;
     if (auto data = readFile(transfer.filePath))
       cache.storeCachedResponse({response, std::move(*data)}, request);
+  }
+
+  // Adds the configured certificates to the store libcurl verifies peers
+  // against; the system's authorities stay trusted.
+  static CURLcode addTrustedCertificates(CURL*, void* context, void* path) {
+    X509_STORE* store = SSL_CTX_get_cert_store(static_cast<SSL_CTX*>(context));
+    const auto& file = *static_cast<const std::filesystem::path*>(path);
+    return X509_STORE_load_file(store, file.c_str()) == 1 ? CURLE_OK : CURLE_SSL_CACERT_BADFILE;
   }
 
   static size_t onHeader(char* buffer, size_t size, size_t count, void* context) {

@@ -18,6 +18,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -46,6 +47,10 @@ struct URLSessionConfiguration {
   // Sent with every request that does not set the field itself.
   HTTPHeaderFields httpAdditionalHeaders;
   long httpMaximumConnectionsPerHost = 6;
+  // A PEM file of certificates trusted for TLS besides the system's, for a
+  // backend signed by a private certificate authority. Host names are still
+  // verified.
+  std::optional<std::filesystem::path> additionalTrustedCertificates;
 };
 
 class URLSessionTask {
