@@ -85,29 +85,47 @@ std::string quotedText(std::string_view text) {
   return out + "\"";
 }
 
+// Appended piece by piece: GCC 12 misreports `"literal" + std::string`
+// chains as overlapping copies.
 std::string layerText(const std::shared_ptr<Layer>& layer) {
   if (!layer) return "nil";
-  std::string text = layer->isTextLayer() ? "TextLayer" : "Layer";
-  if (layer->name()) text += " " + quotedText(*layer->name());
-  return "<" + text + ">";
+  std::string text = layer->isTextLayer() ? "<TextLayer" : "<Layer";
+  if (layer->name()) {
+    text += ' ';
+    text += quotedText(*layer->name());
+  }
+  text += '>';
+  return text;
+}
+
+// "(a, b, …)" of the numbers.
+std::string tupleText(std::initializer_list<double> values) {
+  std::string text = "(";
+  for (double value : values) {
+    if (text.size() > 1) text += ", ";
+    text += numberText(value);
+  }
+  text += ')';
+  return text;
 }
 
 struct PayloadText {
   std::string operator()(const std::optional<Image>& image) const {
     if (!image) return "nil";
-    return "<Image " + std::to_string(image->pixelWidth()) + "x" +
-           std::to_string(image->pixelHeight()) + " @" + numberText(image->scale()) + "x>";
+    std::string text = "<Image ";
+    text += std::to_string(image->pixelWidth());
+    text += 'x';
+    text += std::to_string(image->pixelHeight());
+    text += " @";
+    text += numberText(image->scale());
+    text += "x>";
+    return text;
   }
   std::string operator()(const Rect& r) const {
-    return "(" + numberText(r.origin.x) + ", " + numberText(r.origin.y) + ", " +
-           numberText(r.size.width) + ", " + numberText(r.size.height) + ")";
+    return tupleText({r.origin.x, r.origin.y, r.size.width, r.size.height});
   }
-  std::string operator()(const Size& s) const {
-    return "(" + numberText(s.width) + ", " + numberText(s.height) + ")";
-  }
-  std::string operator()(const Point& p) const {
-    return "(" + numberText(p.x) + ", " + numberText(p.y) + ")";
-  }
+  std::string operator()(const Size& s) const { return tupleText({s.width, s.height}); }
+  std::string operator()(const Point& p) const { return tupleText({p.x, p.y}); }
   std::string operator()(float v) const { return numberText(v); }
   std::string operator()(double v) const { return numberText(v); }
   std::string operator()(bool v) const { return v ? "true" : "false"; }

@@ -35,6 +35,37 @@ TEST(Bitmap, StartsTransparentAndFills) {
   EXPECT_EQ(bitmap.pixel(4, 0), 0u);
 }
 
+TEST(Bitmap, FrameSizedBitmapsStartTransparentEvenWhenTheirMemoryWasUsedBefore) {
+  // Large bitmaps come from a page-aligned allocator that may hand back
+  // memory a freed bitmap wrote.
+  for (int round = 0; round < 3; ++round) {
+    {
+      Bitmap used = Bitmap::uninitialized(1920, 1080);
+      used.fill(Color::white());
+    }
+    Bitmap fresh(1920, 1080);
+    bool clear = true;
+    for (int y = 0; y < fresh.height() && clear; y += 7) {
+      for (int x = 0; x < fresh.width(); x += 13) clear = clear && fresh.pixel(x, y) == 0;
+    }
+    EXPECT_TRUE(clear) << "round " << round;
+    EXPECT_EQ(fresh.pixel(1919, 1079), 0u);
+  }
+}
+
+TEST(Bitmap, ACloneIsAnIndependentCopy) {
+  Bitmap large(1500, 900);
+  large.fill(Color::white());
+  large.row(899)[1499] = 0xff102030;
+  large.setOpaque(true);
+  Bitmap copy = large.clone();
+  EXPECT_EQ(copy.pixel(1499, 899), 0xff102030u);
+  EXPECT_EQ(copy.pixel(0, 0), 0xffffffffu);
+  EXPECT_TRUE(copy.isOpaque());
+  large.row(0)[0] = 0;
+  EXPECT_EQ(copy.pixel(0, 0), 0xffffffffu);
+}
+
 TEST(Bitmap, BytesInMemoryAreBlueGreenRedAlpha) {
   Bitmap bitmap(1, 1);
   bitmap.fill(Color::rgba(1, 0.5, 0, 1));

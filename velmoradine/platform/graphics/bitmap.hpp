@@ -34,6 +34,9 @@ class Bitmap {
   ~Bitmap();
 
   static Result<Bitmap> create(int width, int height);
+  // An owning bitmap whose pixels are left as they are, for a caller that
+  // writes every one of them (a decoder, a copy). Same size rule as above.
+  static Bitmap uninitialized(int width, int height);
   // A bitmap over the caller's pixels; fails on a bad size or stride.
   static Result<Bitmap> wrap(std::uint8_t* pixels, int width, int height, int stride);
 
@@ -63,7 +66,12 @@ class Bitmap {
   Bitmap clone() const;
 
  private:
-  std::unique_ptr<std::uint8_t[]> storage_;
+  struct FreePixels {
+    void operator()(std::uint8_t* pixels) const;
+  };
+  Bitmap(int width, int height, bool zeroed);
+
+  std::unique_ptr<std::uint8_t[], FreePixels> storage_;
   std::uint8_t* data_ = nullptr;
   int width_ = 0;
   int height_ = 0;

@@ -41,7 +41,7 @@ Result<Bitmap> toBGRA(const AVFrame* source, int rotation) {
   auto planar = toI420(source);
   if (!planar) return failure(planar.error());
   const AVFrame* frame = planar->get();
-  Bitmap upright(frame->width, frame->height);
+  Bitmap upright = Bitmap::uninitialized(frame->width, frame->height);
   const bool fullRange =
       frame->format == AV_PIX_FMT_YUVJ420P || frame->color_range == AVCOL_RANGE_JPEG;
   auto convert = fullRange                              ? libyuv::J420ToARGB
@@ -51,7 +51,8 @@ Result<Bitmap> toBGRA(const AVFrame* source, int rotation) {
           frame->linesize[2], upright.data(), upright.stride(), frame->width, frame->height);
   if (rotation == 0) return upright;
   const bool swaps = rotation == 90 || rotation == 270;
-  Bitmap turned(swaps ? frame->height : frame->width, swaps ? frame->width : frame->height);
+  Bitmap turned = Bitmap::uninitialized(swaps ? frame->height : frame->width,
+                                        swaps ? frame->width : frame->height);
   libyuv::ARGBRotate(upright.data(), upright.stride(), turned.data(), turned.stride(), frame->width,
                      frame->height, static_cast<libyuv::RotationMode>(rotation));
   return turned;

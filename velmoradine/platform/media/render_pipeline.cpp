@@ -263,7 +263,7 @@ void paint(Bitmap& canvas, const Bitmap& picture, const AffineTransform& transfo
 }
 
 Bitmap filled(int width, int height, std::uint32_t argb) {
-  Bitmap buffer(width, height);
+  Bitmap buffer = Bitmap::uninitialized(width, height);
   libyuv::ARGBRect(buffer.data(), buffer.stride(), 0, 0, width, height, argb);
   return buffer;
 }
