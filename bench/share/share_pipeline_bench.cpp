@@ -20,6 +20,7 @@
 #include "bench/support/figures.hpp"
 #include "velmoradine/network/network.hpp"
 #include "velmoradine/platform/dispatch/run_loop.hpp"
+#include "velmoradine/platform/foundation/file_contents.hpp"
 #include "velmoradine/platform/foundation/uuid.hpp"
 #include "velmoradine/platform/graphics/bitmap.hpp"
 #include "velmoradine/platform/media/video_writer.hpp"
@@ -73,23 +74,23 @@ class DevServer {
   std::string baseURL_;
 };
 
-// Noise does not compress: a few 720p frames make a file of about 20 MB.
-void writeLargeVideo(const std::filesystem::path& path) {
+// Noise does not compress: twenty 720p frames make a file of about 20 MB.
+bool writeLargeVideo(const std::filesystem::path& path) {
   VideoEncoderSettings settings;
   settings.width = 1280;
   settings.height = 720;
   settings.crf = 4;
-  auto writer = VideoWriter::create(path, settings).value();
+  auto writer = VideoWriter::create(path, settings);
+  if (!writer) return false;
   Bitmap frame(settings.width, settings.height);
   std::mt19937 random(7);
-  while (true) {
+  for (int index = 0; index < 20; ++index) {
     for (int y = 0; y < frame.height(); ++y) {
       for (int x = 0; x < frame.width(); ++x) frame.row(y)[x] = random() | 0xFF000000u;
     }
-    (void)writer->append(frame);
-    if (writer->framesWritten() >= 12) break;
+    if (!(*writer)->append(frame)) return false;
   }
-  (void)writer->finish();
+  return (*writer)->finish().has_value();
 }
 
 // Drives the main loop (where renders complete) in short slices until
@@ -115,8 +116,11 @@ int main() {
     return 1;
   }
   auto video = directory / "large.mp4";
-  writeLargeVideo(video);
-  auto bytes = readFile(video).value();
+  if (!writeLargeVideo(video)) {
+    std::fprintf(stderr, "cannot write the video\n");
+    return 1;
+  }
+  auto bytes = std::make_shared<const Data>(readContents(video).value());
 
   auto authentication = std::make_shared<AuthenticationDatastore>();
   authentication->setApiKey("bench-key");
@@ -153,10 +157,21 @@ int main() {
   double pipeline = bench::medianSeconds(5, [&] {
     VideoContentProviders providers{std::make_shared<ApplicationDatastore>(),
                                     ShareManagerProviders{network, network, Render::make()}};
+    auto t0 = std::chrono::steady_clock::now();
     auto content = VideoContent::create(URL::fileURL(video), "bench", providers).value();
+    auto t1 = std::chrono::steady_clock::now();
+    runUntil([&] { return content->renderedShareStrategy() != nullptr; });
+    auto t2 = std::chrono::steady_clock::now();
     runUntil([&] { return content->linkPreviewAvailable(); });
+    auto t3 = std::chrono::steady_clock::now();
+    auto ms = [](auto a, auto b) {
+      return std::chrono::duration<double, std::milli>(b - a).count();
+    };
+    std::printf("# create %.1f render %.1f rest %.1f\n", ms(t0, t1), ms(t1, t2), ms(t2, t3));
   });
 
+  std::printf("# preview %.1f ms, PUT %.1f ms, pipeline %.1f ms\n", preview * 1000, put * 1000,
+              pipeline * 1000);
   bench::printFigure("share_pipeline_vs_parts", pipeline / (preview + put));
   bench::printFigure("share_pipeline_ms_20mb", pipeline * 1000);
   bench::printFigure("share_video_bytes", static_cast<double>(bytes->size()));

@@ -1,11 +1,9 @@
 #include "velmoradine/share/resource.hpp"
 
-#include <fstream>
-#include <sstream>
-
 #include "velmoradine/core/logger.hpp"
 #include "velmoradine/network/hashing.hpp"
 #include "velmoradine/platform/foundation/console.hpp"
+#include "velmoradine/platform/foundation/file_contents.hpp"
 #include "velmoradine/platform/foundation/file_locations.hpp"
 
 namespace velmoradine {
@@ -33,15 +31,6 @@ URLRequest downloadRequest(const URL& url) {
   URLRequest request(url, URLRequestCachePolicy::useProtocolCachePolicy, kRequestTimeout);
   request.setHTTPMethod("GET");
   return request;
-}
-
-std::optional<Data> readWholeFile(const std::filesystem::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) return std::nullopt;
-  std::ostringstream contents;
-  contents << file.rdbuf();
-  std::string text = contents.str();
-  return Data(text.begin(), text.end());
 }
 
 // Moves `from` over `to`, replacing what is there. A rename within one file
@@ -163,7 +152,7 @@ void ResourceLoader::send(URLRequest request, std::optional<std::string> directo
           return;
         }
         if (response && location && !responseCache->cachedResponse(request)) {
-          if (auto bytes = readWholeFile(location->filePath())) {
+          if (auto bytes = readContents(location->filePath())) {
             responseCache->storeCachedResponse(CachedURLResponse{*response, std::move(*bytes)},
                                                request);
           }

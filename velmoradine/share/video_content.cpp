@@ -1,35 +1,8 @@
 #include "velmoradine/share/video_content.hpp"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "velmoradine/platform/foundation/file_contents.hpp"
 
 namespace velmoradine {
-
-Result<std::shared_ptr<const Data>> readFile(const std::filesystem::path& path) {
-  int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (descriptor < 0) return failure(Error::posix(errno, path.string()));
-  struct stat status {};
-  if (::fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) {
-    int code = S_ISDIR(status.st_mode) ? EISDIR : errno;
-    ::close(descriptor);
-    return failure(Error::posix(code ? code : EINVAL, path.string()));
-  }
-  auto bytes = std::make_shared<Data>(static_cast<std::size_t>(status.st_size));
-  std::size_t done = 0;
-  while (done < bytes->size()) {
-    ssize_t got = ::read(descriptor, bytes->data() + done, bytes->size() - done);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) {
-      int code = got < 0 ? errno : EIO;
-      ::close(descriptor);
-      return failure(Error::posix(code, path.string()));
-    }
-    done += static_cast<std::size_t>(got);
-  }
-  ::close(descriptor);
-  return std::shared_ptr<const Data>(std::move(bytes));
-}
 
 VideoContentProviders VideoContentProviders::defaults() {
   return {Datastore::shared().applicationDatastore, ShareManagerProviders::defaults()};
@@ -44,10 +17,11 @@ VideoContent::VideoContent(URL videoURL, std::string title, std::shared_ptr<cons
 
 Result<std::shared_ptr<VideoContent>> VideoContent::create(URL videoURL, std::string title,
                                                            VideoContentProviders providers) {
-  auto bytes = readFile(videoURL.filePath());
+  auto bytes = readContents(videoURL.filePath());
   if (!bytes) return failure(bytes.error());
   std::shared_ptr<VideoContent> content(new VideoContent(
-      std::move(videoURL), std::move(title), std::move(*bytes), std::move(providers.datastore)));
+      std::move(videoURL), std::move(title), std::make_shared<const Data>(std::move(*bytes)),
+      std::move(providers.datastore)));
   content->shareManager_ =
       ShareManagerVideo::create(*content, content, std::move(providers.videoManagerProviders));
   content->shareManager_->begin();

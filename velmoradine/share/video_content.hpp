@@ -82,7 +82,4 @@ class VideoContent : public Content,
   LinkPreviewConfidence confidence_ = LinkPreviewConfidence::none;      // guarded by mutex_
 };
 
-// The whole contents of a file.
-Result<std::shared_ptr<const Data>> readFile(const std::filesystem::path& path);
-
 }  // namespace velmoradine

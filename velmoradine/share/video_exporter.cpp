@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "velmoradine/platform/foundation/file_contents.hpp"
 #include "velmoradine/platform/media/asset.hpp"
 #include "velmoradine/platform/media/export_session.hpp"
 #include "velmoradine/share/temporary_directory_helper.hpp"
@@ -35,29 +36,14 @@ std::error_code make_error_code(VideoExportErrors::Error error) {
   return {static_cast<int>(error), category};
 }
 
-Result<VideoBytes> readWholeFile(const std::filesystem::path& url) {
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(url.c_str(), "rb"), std::fclose);
-  if (!file) return failure(Error::posix(errno, url.string()));
-  VideoBytes bytes;
-  std::uint8_t chunk[1 << 16];
-  while (true) {
-    const std::size_t count = std::fread(chunk, 1, sizeof chunk, file.get());
-    bytes.insert(bytes.end(), chunk, chunk + count);
-    if (count < sizeof chunk) break;
-  }
-  // A directory opens but cannot be read.
-  if (std::ferror(file.get())) return failure(Error::posix(errno ? errno : EIO, url.string()));
-  return bytes;
-}
-
 void VideoExporter::exportVideo(const std::filesystem::path& videoURL,
                                 const VideoExportCompletion& completion) {
-  completion(readWholeFile(videoURL));
+  completion(readContents(videoURL));
 }
 
 void PassThrough::exportVideo(const std::filesystem::path& videoURL,
                               const VideoExportCompletion& completion) {
-  completion(readWholeFile(videoURL));
+  completion(readContents(videoURL));
 }
 
 void AVExport::exportVideo(const std::filesystem::path& videoURL,
@@ -69,7 +55,7 @@ void AVExport::exportVideo(const std::filesystem::path& videoURL,
   session->outputURL = *directory / "export.mp4";
   session->outputFileType = FileTypeMPEG4;
   const std::filesystem::path output = session->outputURL;
-  session->exportAsynchronously([output, completion] { completion(readWholeFile(output)); });
+  session->exportAsynchronously([output, completion] { completion(readContents(output)); });
 }
 
 static_assert(VideoExportProtocol<VideoExporter>);

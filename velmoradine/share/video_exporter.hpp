@@ -51,9 +51,6 @@ struct AVExport : VideoExportErrors {
                           const VideoExportCompletion& completion);
 };
 
-// The whole file at `url`, or the operating system's error.
-Result<VideoBytes> readWholeFile(const std::filesystem::path& url);
-
 std::error_code make_error_code(VideoExporter::Error error);
 std::error_code make_error_code(VideoExportErrors::Error error);
 

@@ -16,12 +16,12 @@
 #include <atomic>
 #include <cctype>
 #include <cstdio>
-#include <fstream>
 #include <mutex>
 #include <thread>
 #include <unordered_map>
 #include <vector>
 
+#include "velmoradine/platform/foundation/file_contents.hpp"
 #include "velmoradine/platform/foundation/file_locations.hpp"
 #include "velmoradine/platform/http/network_thread_queue.hpp"
 #include "velmoradine/platform/http/url_session.hpp"
@@ -244,13 +244,6 @@ bool isStorable(const URLRequest& request, const HTTPURLResponse& response) {
   };
   return !noStore(response.valueForHTTPHeaderField("Cache-Control")) &&
          !noStore(request.valueForHTTPHeaderField("Cache-Control"));
-}
-
-std::optional<Data> readFile(const std::filesystem::path& path) {
-  std::ifstream stream(path, std::ios::binary);
-  if (!stream) return std::nullopt;
-  Data data((std::istreambuf_iterator<char>(stream)), std::istreambuf_iterator<char>());
-  return data;
 }
 
 // A new empty file in the temporary folder for a download.
@@ -688,7 +681,7 @@ class Engine : public std::enable_shared_from_this<Engine> {
     std::error_code error;
     auto size = std::filesystem::file_size(transfer.filePath, error);
     if (error || size > limit) return;
-    if (auto data = readFile(transfer.filePath))
+    if (auto data = readContents(transfer.filePath))
       cache.storeCachedResponse({response, std::move(*data)}, request);
   }
 

@@ -1,0 +1,24 @@
+#pragma once
+
+// Whole files in memory: videos to upload, downloaded resources, cached
+// replies.
+
+#include <filesystem>
+
+#include "velmoradine/platform/foundation/data.hpp"
+#include "velmoradine/platform/foundation/error.hpp"
+
+namespace velmoradine {
+
+// The bytes of a regular file, read into a buffer of the file's size (and
+// beyond, if the file grows meanwhile). A missing file fails with ENOENT, a
+// directory with EISDIR, any other file that is not regular (a pipe, a
+// device, which could block or never end) with EINVAL.
+Result<Data> readContents(const std::filesystem::path& path);
+
+// A buffer of `size` zero bytes. Buffers of megabytes are advised onto 2 MiB
+// pages: fresh memory costs a page fault per page, and a 20 MB video in
+// 4 KiB pages costs more in faults than reading it does.
+Data makeZeroedData(std::size_t size);
+
+}  // namespace velmoradine
