@@ -107,7 +107,12 @@ struct Rendezvous {
 
 TEST(SerialQueue, BlockedTasksDoNotStarveOtherQueues) {
   // More blocked queues than cores: the pool must grow so the releasing task
-  // still runs.
+  // still runs. The pool starts with idle workers, as after earlier work:
+  // quick posts must not all count on the same waiting worker.
+  std::atomic<int> warmed = 0;
+  for (int i = 0; i < 4; ++i) DispatchQueue::global()->async([&] { ++warmed; });
+  ASSERT_TRUE(waitUntil([&] { return warmed.load() == 4; }));
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
   auto state = std::make_shared<Rendezvous>();
   for (int i = 0; i < 6; ++i) {
     DispatchQueue::serial("blocked")->async([state] {

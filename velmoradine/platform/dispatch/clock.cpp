@@ -1,10 +1,22 @@
 #include "velmoradine/platform/dispatch/clock.hpp"
 
+#include <algorithm>
 #include <condition_variable>
 #include <thread>
 
 namespace velmoradine {
 namespace {
+
+// Removes the timer `id` from a deadline-ordered list; false when it has
+// fired or was never there.
+template <typename Pending>
+bool eraseTimer(Pending& pending, Clock::TimerId id) {
+  auto found =
+      std::ranges::find_if(pending, [id](const auto& entry) { return entry.first.second == id; });
+  if (found == pending.end()) return false;
+  pending.erase(found);
+  return true;
+}
 
 // The system clock's calls are made by one timer thread that sleeps until the
 // earliest deadline. It lives for the whole process.
@@ -24,13 +36,7 @@ class SystemClock final : public Clock {
 
   bool cancel(TimerId id) override {
     std::lock_guard lock(mutex_);
-    for (auto it = pending_.begin(); it != pending_.end(); ++it) {
-      if (it->first.second == id) {
-        pending_.erase(it);
-        return true;
-      }
-    }
-    return false;
+    return eraseTimer(pending_, id);
   }
 
  private:
@@ -110,13 +116,7 @@ Clock::TimerId ManualClock::schedule(TimePoint deadline, std::function<void()> f
 
 bool ManualClock::cancel(TimerId id) {
   std::lock_guard lock(mutex_);
-  for (auto it = pending_.begin(); it != pending_.end(); ++it) {
-    if (it->first.second == id) {
-      pending_.erase(it);
-      return true;
-    }
-  }
-  return false;
+  return eraseTimer(pending_, id);
 }
 
 void ManualClock::advance(Duration delta) {

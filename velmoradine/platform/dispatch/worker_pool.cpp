@@ -26,6 +26,8 @@ void WorkerPool::post(Task task) {
   std::lock_guard lock(mutex_);
   tasks_.push_back({std::chrono::steady_clock::now(), std::move(task)});
   if (idle_ > 0) {
+    --idle_;
+    ++wakeUps_;
     available_.notify_one();
   } else if (threads_ < coreThreads_) {
     spawnLocked();
@@ -52,10 +54,12 @@ void WorkerPool::workerLoop() {
   for (;;) {
     if (tasks_.empty()) {
       ++idle_;
-      bool woke =
-          available_.wait_for(lock, kExtraThreadIdleTime, [this] { return !tasks_.empty(); });
+      if (available_.wait_for(lock, kExtraThreadIdleTime, [this] { return wakeUps_ > 0; })) {
+        --wakeUps_;
+        continue;
+      }
       --idle_;
-      if (!woke && threads_ > coreThreads_) {
+      if (threads_ > coreThreads_) {
         --threads_;
         return;
       }

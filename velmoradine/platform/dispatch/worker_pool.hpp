@@ -50,7 +50,11 @@ class WorkerPool {
   std::deque<Pending> tasks_;
   bool watchdogStarted_ = false;
   std::size_t threads_ = 0;
+  // Waiting workers no task has been handed to yet. A post hands its task to
+  // one of them by taking it out of this count and leaving a wake-up for the
+  // waiters, so two quick posts never count on the same waiting worker.
   std::size_t idle_ = 0;
+  std::size_t wakeUps_ = 0;
 };
 
 }  // namespace velmoradine
