@@ -40,8 +40,8 @@ class PipelineObserver final : public NetworkShareProtocol,
     inner_.render->renderThumbnailAndVideo(
         videoURL, [this, completion = std::move(completion)](Result<ThumbnailAndVideo> result) {
           if (result) {
-            say("preview rendered: " + std::to_string(result->first.size()) +
-                " bytes of JPEG; video: " + std::to_string(result->second.size()) + " bytes");
+            say("preview rendered: " + std::to_string(result->thumbnail.size()) +
+                " bytes of JPEG; video: " + std::to_string(result->video.size()) + " bytes");
           } else {
             fail(result.error());
           }

@@ -8,6 +8,7 @@
 #include "tests/support/main_bundle_fixture.hpp"
 #include "tests/support/wait.hpp"
 #include "velmoradine/core/documentation_identifier.hpp"
+#include "velmoradine/network/hashing.hpp"
 #include "velmoradine/platform/dispatch/run_loop.hpp"
 #include "velmoradine/platform/foundation/bundle.hpp"
 #include "velmoradine/platform/foundation/console.hpp"
@@ -64,8 +65,9 @@ TEST_F(RenderTest, DeliversThePreviewAndTheFileUnchanged) {
   auto path = clip("clip.mp4", {.width = 160, .height = 120});
   auto result = render(path);
   ASSERT_TRUE(result);
-  EXPECT_EQ(result->second, fileBytes(path));
-  auto preview = Image::decodeJPEG(result->first);
+  EXPECT_EQ(result->video, fileBytes(path));
+  EXPECT_EQ(result->videoMD5, md5Base64(result->video));
+  auto preview = Image::decodeJPEG(result->thumbnail);
   ASSERT_TRUE(preview);
   EXPECT_EQ(preview->pixelWidth(), 160);
   EXPECT_EQ(preview->pixelHeight(), 120);

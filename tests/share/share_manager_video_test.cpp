@@ -18,7 +18,7 @@ using testing::RecordingNetwork;
 using testing::RecordingRender;
 
 ThumbnailAndVideo rendered(std::size_t thumbnailSize, std::size_t videoSize) {
-  return {Data(thumbnailSize, 1), Data(videoSize, 2)};
+  return {Data(thumbnailSize, 1), Data(videoSize, 2), std::nullopt};
 }
 
 class ShareManagerVideoTest : public ::testing::Test {
@@ -78,6 +78,16 @@ TEST_F(ShareManagerVideoTest, ShareRequestDescribesBothFiles) {
   EXPECT_EQ(request.preview_image.content_type, "image/jpeg");
   EXPECT_EQ(request.shareable.title, "Title");
   EXPECT_EQ(request.shareable.shareable_type, "video");
+}
+
+TEST_F(ShareManagerVideoTest, ADigestTheRendererTookIsUsedWithoutHashingAgain) {
+  manager_->begin();
+  ThumbnailAndVideo result{Data(20, 1), Data(300, 2), "digest-from-the-renderer"};
+  render_->answer(std::move(result));
+  ASSERT_EQ(network_->shareRequests.size(), 1u);
+  EXPECT_EQ(network_->shareRequests[0].video_content.checksum, "digest-from-the-renderer");
+  EXPECT_EQ(network_->shareRequests[0].video_content.byte_size, 300);
+  EXPECT_EQ(network_->shareRequests[0].preview_image.checksum, md5Base64(Data(20, 1)));
 }
 
 TEST_F(ShareManagerVideoTest, ActivationsCarryOneFlagEachAndTheToken) {

@@ -93,7 +93,7 @@ TEST_F(VideoContentTest, CtaLinkNeedsAValidStoredLink) {
 
 TEST_F(VideoContentTest, FullPipelineThroughTheContent) {
   auto content = make(path_).value();
-  render_->answer(ThumbnailAndVideo{Data(4, 1), *content->rawStrategy()->data()});
+  render_->answer(ThumbnailAndVideo{Data(4, 1), *content->rawStrategy()->data(), std::nullopt});
   EXPECT_TRUE(content->linkPreviewAvailable());
   EXPECT_EQ(*content->renderedShareStrategy()->data(), *content->rawStrategy()->data());
   content->cleanupContent({ShareStretegyType::raw});

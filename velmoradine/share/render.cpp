@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "velmoradine/core/logger.hpp"
+#include "velmoradine/network/hashing.hpp"
 #include "velmoradine/platform/dispatch/dispatch_group.hpp"
 #include "velmoradine/platform/dispatch/dispatch_queue.hpp"
 #include "velmoradine/share/thumbnail_creator.hpp"
@@ -40,6 +41,7 @@ void Render::renderThumbnailAndVideo(const std::filesystem::path& videoURL,
   struct Holders {
     std::optional<std::vector<std::uint8_t>> thumbnail;
     std::optional<std::vector<std::uint8_t>> video;
+    std::optional<std::string> videoMD5;
   };
   auto holders = std::make_shared<Holders>();
   DispatchGroup group;
@@ -59,6 +61,13 @@ void Render::renderThumbnailAndVideo(const std::filesystem::path& videoURL,
   VideoExporter::exportVideo(videoURL, [&](Result<VideoBytes> result) {
     if (result) {
       holders->video = std::move(*result);
+      // The upload plan needs the video's digest: taking it while the preview
+      // is made keeps it off the main thread and out of the wait.
+      group.enter();
+      DispatchQueue::global()->async([holders, group]() mutable {
+        holders->videoMD5 = md5Base64(*holders->video);
+        group.leave();
+      });
     } else {
       Logger::velmoradineDebug("[VideoExporter] failed to create video export", result.error());
     }
@@ -68,7 +77,8 @@ void Render::renderThumbnailAndVideo(const std::filesystem::path& videoURL,
   group.notify(DispatchQueue::main(), [holders, completion = std::move(completion)] {
     if (!holders->video) return completion(failure(velmoradine::Error(Error::video)));
     if (!holders->thumbnail) return completion(failure(velmoradine::Error(Error::thumbnail)));
-    completion(ThumbnailAndVideo(std::move(*holders->thumbnail), std::move(*holders->video)));
+    completion(ThumbnailAndVideo{std::move(*holders->thumbnail), std::move(*holders->video),
+                                 std::move(holders->videoMD5)});
   });
 }
 

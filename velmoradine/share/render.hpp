@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <string>
 #include <system_error>
 #include <utility>
 #include <vector>
@@ -15,12 +17,19 @@
 
 namespace velmoradine {
 
-using ThumbnailAndVideo = std::pair<std::vector<std::uint8_t>, std::vector<std::uint8_t>>;
+struct ThumbnailAndVideo {
+  std::vector<std::uint8_t> thumbnail;  // JPEG
+  std::vector<std::uint8_t> video;      // the bytes to upload
+  // The video's MD5 in Base64, which the upload plan needs, when the
+  // renderer computed it while the preview was being made; the share
+  // manager computes it otherwise.
+  std::optional<std::string> videoMD5;
+};
 
 class RenderProtocol {
  public:
   virtual ~RenderProtocol() = default;
-  // The completion receives (thumbnail bytes, video bytes) or an error,
+  // The completion receives the thumbnail and video bytes or an error,
   // exactly once, on the main thread.
   virtual void renderThumbnailAndVideo(
       const std::filesystem::path& videoURL,

@@ -86,12 +86,13 @@ void ShareManagerVideo::renderCompleted(Result<ThumbnailAndVideo> result) {
     return;
   }
   print("[Velmoradine] [VideoManager render] success");
-  auto thumbnail = std::make_shared<const Data>(std::move(result->first));
-  auto video = std::make_shared<const Data>(std::move(result->second));
+  auto thumbnail = std::make_shared<const Data>(std::move(result->thumbnail));
+  auto video = std::make_shared<const Data>(std::move(result->video));
   {
     std::lock_guard lock(mutex_);
     thumbnail_ = thumbnail;
     renderedVideo_ = video;
+    renderedVideoMD5_ = std::move(result->videoMD5);
   }
   if (auto target = delegate()) {
     target->renderedStrategyDidUpdate(std::make_shared<RenderedShareStrategy>(video));
@@ -103,17 +104,21 @@ void ShareManagerVideo::uploadPlan() {
   if (destroyed_) return;
   std::shared_ptr<const Data> thumbnail;
   std::shared_ptr<const Data> video;
+  std::optional<std::string> videoMD5;
   {
     std::lock_guard lock(mutex_);
     thumbnail = thumbnail_;
     video = renderedVideo_;
+    videoMD5 = renderedVideoMD5_;
   }
   if (!thumbnail || !video) {
     report(velmoradine::Error(Error::unknown));
     return;
   }
   ShareRequest request{
-      .video_content = velmoradine::uploadPlan(*video, "video/mp4"),
+      .video_content = videoMD5 ? UploadPlanRequest{static_cast<std::int64_t>(video->size()),
+                                                    *videoMD5, "video/mp4"}
+                                : velmoradine::uploadPlan(*video, "video/mp4"),
       .preview_image = velmoradine::uploadPlan(*thumbnail, "image/jpeg"),
       .shareable = ShareableRequest{.title = title_, .shareable_type = "video"},
   };

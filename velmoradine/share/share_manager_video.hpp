@@ -93,9 +93,10 @@ class ShareManagerVideo : public std::enable_shared_from_this<ShareManagerVideo>
   std::atomic<bool> succeededReported_ = false;
 
   mutable std::mutex mutex_;
-  std::shared_ptr<const Data> thumbnail_;      // guarded by mutex_
-  std::shared_ptr<const Data> renderedVideo_;  // guarded by mutex_
-  std::optional<Shareable> shareable_;         // guarded by mutex_
+  std::shared_ptr<const Data> thumbnail_;        // guarded by mutex_
+  std::shared_ptr<const Data> renderedVideo_;    // guarded by mutex_
+  std::optional<std::string> renderedVideoMD5_;  // guarded by mutex_
+  std::optional<Shareable> shareable_;           // guarded by mutex_
 };
 
 std::string_view rawValue(ShareManagerVideo::UploadKey key);
