@@ -10,7 +10,9 @@
 
 namespace velmoradine::media {
 
-// `frame` as planar 8-bit 4:2:0 (itself, referenced, when it already is).
+// `frame` as the encoder takes it: planar 8-bit 4:2:0, BT.601, limited range
+// (itself, referenced, when it already is; BT.709 and full-range pictures are
+// re-coded so that their colours stay the same).
 Result<FramePtr> toI420(const AVFrame* frame);
 // The frame as opaque BGRA, turned clockwise by `rotation` (0, 90, 180, 270).
 Result<Bitmap> toBGRA(const AVFrame* frame, int rotation);
