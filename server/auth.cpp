@@ -40,14 +40,14 @@ namespace velmoradine::devserver {
 std::optional<JsonRequest> acceptJsonRequest(const httplib::Request& request,
                                              httplib::Response& response,
                                              const httplib::ContentReader& reader,
-                                             Database& database) {
-  BoundedBody body = readBoundedBody(reader, kMaxJsonBodyBytes);
+                                             Database& database, std::size_t maximumBodyBytes) {
+  BoundedBody body = readBoundedBody(reader, maximumBodyBytes);
   if (!body.complete) response.set_header("Connection", "close");
   auto application = authenticate(request, response, database);
   if (!application) return std::nullopt;
   if (body.tooLarge) {
     replyError(response, 413, "body_too_large",
-               "JSON bodies are limited to " + std::to_string(kMaxJsonBodyBytes) + " bytes.");
+               "JSON bodies are limited to " + std::to_string(maximumBodyBytes) + " bytes.");
     return std::nullopt;
   }
   if (!body.complete) {

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "server/database.hpp"
+#include "server/http_support.hpp"
 
 namespace velmoradine::devserver {
 
@@ -31,12 +32,13 @@ struct JsonRequest {
   nlohmann::json body;
 };
 
-// Reads the body (at most 1 MiB), authenticates, checks that the body is
-// declared and parses as JSON. On failure the error reply (401, 413, 415 or
-// 400) is written and nothing is given.
+// Reads the body (at most `maximumBodyBytes`), authenticates, checks that
+// the body is declared and parses as JSON. On failure the error reply (401,
+// 413, 415 or 400) is written and nothing is given.
 std::optional<JsonRequest> acceptJsonRequest(const httplib::Request& request,
                                              httplib::Response& response,
                                              const httplib::ContentReader& reader,
-                                             Database& database);
+                                             Database& database,
+                                             std::size_t maximumBodyBytes = kMaxJsonBodyBytes);
 
 }  // namespace velmoradine::devserver

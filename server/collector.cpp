@@ -9,11 +9,19 @@
 #include "server/wire.hpp"
 
 namespace velmoradine::devserver {
+namespace {
+
+// The kit sends its whole queue as one batch, however long it was offline;
+// API bodies stay at the smaller general limit.
+constexpr std::size_t kMaxEventBatchBytes = std::size_t{64} << 20;
+
+}  // namespace
 
 void registerCollectorRoutes(httplib::Server& server, ServerContext& context) {
   server.Post("/v1/events", [&context](const httplib::Request& request, httplib::Response& response,
                                        const httplib::ContentReader& reader) {
-    auto accepted = acceptJsonRequest(request, response, reader, context.database);
+    auto accepted =
+        acceptJsonRequest(request, response, reader, context.database, kMaxEventBatchBytes);
     if (!accepted) return;
     auto events = parseBatchEvents(accepted->body);
     if (!events) {

@@ -68,6 +68,21 @@ TEST_F(DevServerCollector, StoresEveryEventOfABatchAndListsThemNewestLast) {
   EXPECT_EQ(kit.get("/v1/events?after=x")->status, 400);
 }
 
+TEST_F(DevServerCollector, ABacklogOverTheAPIsBodyLimitIsTakenInOneBatch) {
+  Kit kit(server_, "key", "user");
+  json events = json::array();
+  const std::string padding(3000, 'x');
+  for (int i = 0; i < 600; ++i) events.push_back(wrappedEvent(padding + std::to_string(i)));
+  const json batch = {{"events", events}};
+  ASSERT_GT(batch.dump().size(), 1536u * 1024);
+  auto reply = kit.send("POST", "/v1/events", batch);
+  ASSERT_TRUE(reply);
+  EXPECT_EQ(reply->status, 200) << reply->body;
+  auto stored = listed(kit);
+  ASSERT_EQ(stored.size(), 600u);
+  EXPECT_EQ(stored[599]["event"]["event"]["event_name"], padding + "599");
+}
+
 TEST_F(DevServerCollector, BothDirectionsNeedAKnownKey) {
   auto client = server_.client();
   auto post =
