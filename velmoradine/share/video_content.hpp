@@ -21,6 +21,9 @@
 
 namespace velmoradine {
 
+// An outlet that content is handed to (declared with the outlets).
+class ShareOutletProtocol;
+
 struct VideoContentProviders {
   std::shared_ptr<ApplicationDatastoreProtocol> datastore;
   ShareManagerProviders videoManagerProviders;
@@ -45,9 +48,11 @@ class VideoContent : public Content,
 
   const std::string& title() const { return title_; }
   const URL& videoURL() const { return videoURL_; }
-  std::shared_ptr<RawShareStrategy> rawStrategy() const { return rawShareStrategy_; }
+  // `caller` is the outlet asking; every outlet gets the same answer.
+  std::shared_ptr<RawShareStrategy> rawStrategy(const ShareOutletProtocol* caller = nullptr) const;
   // The link, once the share is live.
-  std::shared_ptr<LinkPreviewShareStrategy> linkPreviewStrategy() const;
+  std::shared_ptr<LinkPreviewShareStrategy> linkPreviewStrategy(
+      const ShareOutletProtocol* caller = nullptr) const;
   bool linkPreviewAvailable() const;
   std::shared_ptr<RenderedShareStrategy> renderedShareStrategy() const;
   LinkPreviewConfidence linkPreviewShareStrategyConfidence() const;
