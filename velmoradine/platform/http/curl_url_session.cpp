@@ -567,6 +567,7 @@ class Engine : public std::enable_shared_from_this<Engine> {
     }
     if (share_) {
       curl_easy_setopt(easy, CURLOPT_SHARE, share_);
+      // An empty cookie file turns the cookie engine on (see detach()).
       curl_easy_setopt(easy, CURLOPT_COOKIEFILE, "");
     }
 
@@ -608,6 +609,10 @@ class Engine : public std::enable_shared_from_this<Engine> {
     curl_multi_remove_handle(multi_, easy);
     curl_slist_free_all(transfer->headers);
     transfer->headers = nullptr;
+    // libcurl keeps the cookie file list across curl_easy_reset() and would
+    // lose it there; clearing it first frees it and leaves the shared cookies
+    // alone.
+    if (share_) curl_easy_setopt(easy, CURLOPT_COOKIEFILE, nullptr);
     idleHandles_.push_back(easy);
     if (transfer->file) {
       if (std::fclose(transfer->file) != 0 && !transfer->failure) {
