@@ -23,6 +23,7 @@ ThumbnailAndVideo rendered(std::size_t thumbnailSize, std::size_t videoSize) {
 
 class ShareManagerVideoTest : public ::testing::Test {
  protected:
+  void TearDown() override { render_->forget(); }
   void SetUp() override {
     std::ofstream(directory_.path() / "clip.mp4") << "not really a video";
     providers_ = ShareManagerProviders{network_, network_, render_};

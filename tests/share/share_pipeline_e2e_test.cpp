@@ -48,6 +48,8 @@ std::string fileContents(const std::filesystem::path& path) {
 
 class SharePipelineEndToEnd : public ::testing::Test {
  protected:
+  void TearDown() override { idleRender_->forget(); }
+
   void start(std::vector<std::string> extraArguments = {}) {
     std::vector<std::string> arguments{"--api-key", "e2e-key", "--app-slug", "e2e-app"};
     arguments.insert(arguments.end(), extraArguments.begin(), extraArguments.end());
@@ -73,11 +75,11 @@ class SharePipelineEndToEnd : public ::testing::Test {
   // answers, so only the observed pipeline talks to the server.
   std::shared_ptr<ShareManagerVideo> observedManager(
       const std::shared_ptr<testing::RecordingDelegate>& delegate) {
-    auto idle = std::make_shared<testing::RecordingRender>();
     observedContent_ =
-        VideoContent::create(URL::fileURL(video_), "Observed",
-                             VideoContentProviders{std::make_shared<ApplicationDatastore>(),
-                                                   ShareManagerProviders{network_, network_, idle}})
+        VideoContent::create(
+            URL::fileURL(video_), "Observed",
+            VideoContentProviders{std::make_shared<ApplicationDatastore>(),
+                                  ShareManagerProviders{network_, network_, idleRender_}})
             .value();
     auto manager = ShareManagerVideo::create(
         *observedContent_, delegate, ShareManagerProviders{network_, network_, Render::make()});
@@ -97,6 +99,8 @@ class SharePipelineEndToEnd : public ::testing::Test {
   std::unique_ptr<DevServerProcess> server_;
   std::shared_ptr<Network> network_;
   std::shared_ptr<VideoContent> observedContent_;
+  std::shared_ptr<testing::RecordingRender> idleRender_ =
+      std::make_shared<testing::RecordingRender>();
 };
 
 TEST_F(SharePipelineEndToEnd, ShareGoesLiveAndItsPageServesTheExactBytes) {

@@ -49,6 +49,7 @@ class ManualFutureProvider final : public VideoContentFutureProvider {
 
 class VideoContentFutureTest : public ::testing::Test {
  protected:
+  void TearDown() override { render_->forget(); }
   void SetUp() override { std::ofstream(video_, std::ios::binary) << "rendered"; }
 
   std::shared_ptr<VideoContentFuture> make(VideoContentFuture::Completion completion = nullptr) {

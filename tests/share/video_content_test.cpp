@@ -14,6 +14,7 @@ namespace {
 
 class VideoContentTest : public ::testing::Test {
  protected:
+  void TearDown() override { render_->forget(); }
   void SetUp() override { std::ofstream(path_, std::ios::binary) << "video bytes"; }
 
   Result<std::shared_ptr<VideoContent>> make(const std::filesystem::path& path) {
