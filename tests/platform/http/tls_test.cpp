@@ -71,6 +71,8 @@ class TLSServer {
     });
     port_ = server_->bind_to_any_port("127.0.0.1");
     serving_ = std::thread([this] { server_->listen_after_bind(); });
+    // stop() before the loop runs would be lost and leave join() waiting.
+    testing::waitUntil([this] { return server_->is_running(); });
   }
   ~TLSServer() {
     server_->stop();
