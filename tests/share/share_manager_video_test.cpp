@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <latch>
+#include <thread>
 
 #include "tests/share/share_manager_fakes.hpp"
 #include "tests/support/main_bundle_fixture.hpp"
@@ -201,31 +203,43 @@ TEST_F(ShareManagerVideoTest, PendingWorkKeepsTheManagerAliveAndTheDelegateIsWea
 }
 
 TEST_F(ShareManagerVideoTest, ConcurrentActivationsReportSuccessExactlyOnce) {
-  // Activations that complete on two threads at once must still produce a
-  // single "succeeded" and a single report.
-  for (int round = 0; round < 200; ++round) {
-    auto delegate = std::make_shared<RecordingDelegate>();
-    auto network = std::make_shared<RecordingNetwork>();
-    auto render = std::make_shared<RecordingRender>();
-    struct ThreadedUploads final : NetworkUploadProtocol {
-      void upload(const UploadPlan&, std::shared_ptr<const Data>,
-                  NetworkCompletion<void> completion) override {
-        threads.emplace_back([completion = std::move(completion)]() mutable { completion({}); });
-      }
-      void uploadWithConfigurable(const Configurable&, std::shared_ptr<const Data>,
-                                  NetworkCompletion<void>) override {}
-      std::vector<std::thread> threads;
-    };
-    auto uploads = std::make_shared<ThreadedUploads>();
-    auto manager = ShareManagerVideo::create(*content_, delegate,
-                                             ShareManagerProviders{network, uploads, render});
-    manager->begin();
-    render->answer(rendered(2, 3));
-    for (auto& thread : uploads->threads) thread.join();
-    auto calls = delegate->calls();
-    ASSERT_EQ(std::count(calls.begin(), calls.end(), "confidence 5"), 1) << round;
-    ASSERT_EQ(std::count(calls.begin(), calls.end(), "complete"), 1) << round;
-  }
+  // Two activation replies on two threads both record their flag before
+  // either checks whether both are done: each then sees both flags set.
+  struct ThreadedActivations final : NetworkShareProtocol {
+    explicit ThreadedActivations(std::shared_ptr<RecordingNetwork> shares)
+        : shares(std::move(shares)) {}
+    void shareRequest(const ShareRequest& share,
+                      NetworkCompletion<ShareResponse> completion) override {
+      shares->shareRequest(share, std::move(completion));
+    }
+    void deleteShare(const DeleteShareRequest& request,
+                     NetworkCompletion<EmptyResponse> completion) override {
+      shares->deleteShare(request, std::move(completion));
+    }
+    void activateShare(const ActivateRequest&,
+                       NetworkCompletion<EmptyResponse> completion) override {
+      threads.emplace_back([reply = std::move(completion)]() mutable { reply(EmptyResponse{}); });
+    }
+    std::shared_ptr<RecordingNetwork> shares;
+    std::vector<std::thread> threads;
+  };
+  auto delegate = std::make_shared<RecordingDelegate>();
+  auto network = std::make_shared<RecordingNetwork>();
+  auto activations = std::make_shared<ThreadedActivations>(network);
+  auto render = std::make_shared<RecordingRender>();
+  auto manager = ShareManagerVideo::create(*content_, delegate,
+                                           ShareManagerProviders{activations, network, render});
+  std::latch bothRecorded{2};
+  manager->activationRecordedForTesting = [&](ShareManagerVideo::UploadKey) {
+    bothRecorded.arrive_and_wait();
+  };
+  manager->begin();
+  render->answer(rendered(2, 3));
+  ASSERT_EQ(activations->threads.size(), 2u);
+  for (auto& thread : activations->threads) thread.join();
+  auto calls = delegate->calls();
+  EXPECT_EQ(std::count(calls.begin(), calls.end(), "confidence 5"), 1);
+  EXPECT_EQ(std::count(calls.begin(), calls.end(), "complete"), 1);
 }
 
 }  // namespace

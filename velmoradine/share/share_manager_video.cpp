@@ -204,6 +204,7 @@ void ShareManagerVideo::activated(UploadKey key, Result<EmptyResponse> result) {
   }
   print("[Velmoradine] [VideoManager activate] success " + std::string(caseName(key)));
   (key == UploadKey::previewImage ? previewImageCompleted_ : videoContentCompleted_) = true;
+  if (activationRecordedForTesting) activationRecordedForTesting(key);
   if (previewImageCompleted_ && videoContentCompleted_ && !succeededReported_.exchange(true)) {
     if (auto target = delegate()) {
       target->linkPreviewConfidenceDidUpdate(LinkPreviewConfidence::succeeded);

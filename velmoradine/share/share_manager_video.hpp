@@ -12,6 +12,7 @@
 // Pending completions keep the manager alive; the delegate is held weakly.
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -65,6 +66,11 @@ class ShareManagerVideo : public std::enable_shared_from_this<ShareManagerVideo>
   void destroy();
 
   bool destroyed() const { return destroyed_.load(); }
+
+  // Runs between recording an activation and checking whether both are
+  // recorded, on the thread of the activation's reply. Empty unless a test
+  // sets it before begin() to hold two replies there at once.
+  std::function<void(UploadKey)> activationRecordedForTesting;
 
  private:
   ShareManagerVideo(const VideoContent& videoContent,

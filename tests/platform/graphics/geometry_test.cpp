@@ -92,5 +92,32 @@ TEST(Geometry, RoundedRectClampsRadiusAndKeepsSquareCorners) {
   EXPECT_EQ(single.elements().front().points[0], (Point{0, 0}));
 }
 
+TEST(Geometry, RoundedRectRadiusIsBoundByTheShorterSide) {
+  // Each corner leaves the edges the clamped radius before the corner point,
+  // so the path opens and turns there, whichever side is the shorter.
+  struct Case {
+    Rect rect;
+    double radius;
+    Point start;
+    Point topRightCornerStart;
+    Point topRightCornerEnd;
+  };
+  const Case cases[] = {
+      {Rect(0, 0, 100, 40), 100, {20, 0}, {80, 0}, {100, 20}},
+      {Rect(0, 0, 40, 100), 100, {20, 0}, {20, 0}, {40, 20}},
+      {Rect(0, 0, 100, 40), 15, {15, 0}, {85, 0}, {100, 15}},
+      {Rect(10, 10, 100, 40), 30, {30, 10}, {90, 10}, {110, 30}},
+  };
+  for (const Case& c : cases) {
+    const Path path = Path::roundedRect(c.rect, c.radius);
+    const auto& elements = path.elements();
+    ASSERT_GE(elements.size(), 3u);
+    EXPECT_EQ(elements[0].points[0], c.start) << c.radius;
+    EXPECT_EQ(elements[1].points[0], c.topRightCornerStart) << c.radius;
+    ASSERT_EQ(elements[2].type, Path::ElementType::curveTo);
+    EXPECT_EQ(elements[2].points[2], c.topRightCornerEnd) << c.radius;
+  }
+}
+
 }  // namespace
 }  // namespace velmoradine

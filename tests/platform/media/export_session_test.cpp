@@ -19,6 +19,7 @@ namespace {
 struct Decoded {
   std::vector<int> indices;
   std::vector<std::uint32_t> colors;
+  std::vector<Size> sizes;
 };
 
 Decoded decodeAll(const std::filesystem::path& path) {
@@ -31,6 +32,8 @@ Decoded decodeAll(const std::filesystem::path& path) {
     EXPECT_TRUE(sample);
     if (!sample || !*sample) break;
     decoded.indices.push_back(testing::frameIndex((*sample)->picture));
+    decoded.sizes.push_back(
+        {double((*sample)->picture.width()), double((*sample)->picture.height())});
     decoded.colors.push_back(
         (*sample)->picture.pixel((*sample)->picture.width() - 4, (*sample)->picture.height() - 4));
   }
@@ -118,6 +121,39 @@ TEST_F(ExportSessionTest, JoinOfMatchingScenesIsCopiedInOrder) {
     const std::uint32_t expected[3] = {0xffc02020, 0xff20c020, 0xff2020c0};
     ASSERT_TRUE(testing::near(decoded.colors[i], expected[scene]))
         << i << " " << std::hex << decoded.colors[i];
+  }
+}
+
+TEST_F(ExportSessionTest, JoinOfScenesThatDifferIsReencodedAtOneSizeAndRate) {
+  // Copying would splice streams that a player cannot show as one video:
+  // each case differs from the 64 x 48, 30 fps first scene in one parameter.
+  struct Case {
+    const char* name;
+    testing::TestVideo second;
+    std::size_t frames;
+  };
+  const Case cases[] = {
+      {"size", {.width = 80, .height = 48, .frames = 60}, 120},
+      {"rate", {.frames = 50, .framesPerSecond = 25}, 120},
+  };
+  for (const Case& c : cases) {
+    auto first = clip(std::string(c.name) + "-first.mp4", {.frames = 60});
+    auto second = clip(std::string(c.name) + "-second.mp4", c.second);
+    auto composition = MutableComposition::make();
+    auto track = composition->addMutableTrack(MediaType::video);
+    MediaTime end = MediaTime::zero();
+    for (const auto& path : {first, second}) {
+      auto source = URLAsset::make(path)->tracksWithMediaType(MediaType::video).at(0);
+      ASSERT_TRUE(track->insertTimeRange(source.timeRange, source, end));
+      end += source.timeRange.duration;
+    }
+    auto output = directory.path() / (std::string(c.name) + "-joined.mp4");
+    auto session = exportTo(composition, output);
+    ASSERT_EQ(session->status(), AssetExportSessionStatus::completed) << c.name;
+    EXPECT_FALSE(session->usedStreamCopy()) << c.name;
+    auto decoded = decodeAll(output);
+    EXPECT_EQ(decoded.sizes.size(), c.frames) << c.name;
+    for (const Size& size : decoded.sizes) ASSERT_EQ(size, (Size{64, 48})) << c.name;
   }
 }
 
