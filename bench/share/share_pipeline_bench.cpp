@@ -4,6 +4,7 @@
 // The two uploads run side by side, so the pipeline should cost little more
 // than its slowest parts.
 
+#include <malloc.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -13,9 +14,11 @@
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <random>
 #include <string>
+#include <thread>
 
 #include "bench/support/figures.hpp"
 #include "velmoradine/network/network.hpp"
@@ -74,8 +77,8 @@ class DevServer {
   std::string baseURL_;
 };
 
-// Noise does not compress: twenty 720p frames make a file of about 20 MB.
-bool writeLargeVideo(const std::filesystem::path& path) {
+// Noise does not compress: each 720p frame adds about 1 MB to the file.
+bool writeLargeVideo(const std::filesystem::path& path, int frames) {
   VideoEncoderSettings settings;
   settings.width = 1280;
   settings.height = 720;
@@ -84,7 +87,7 @@ bool writeLargeVideo(const std::filesystem::path& path) {
   if (!writer) return false;
   Bitmap frame(settings.width, settings.height);
   std::mt19937 random(7);
-  for (int index = 0; index < 20; ++index) {
+  for (int index = 0; index < frames; ++index) {
     for (int y = 0; y < frame.height(); ++y) {
       for (int x = 0; x < frame.width(); ++x) frame.row(y)[x] = random() | 0xFF000000u;
     }
@@ -104,6 +107,42 @@ void runUntil(Condition condition) {
   }
 }
 
+// The process's anonymous resident memory (heap, stacks, private copies), in
+// MB: what a video held in memory would cost, unlike pages of a mapped file.
+double anonymousMB() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("RssAnon:", 0) == 0) return std::stod(line.substr(8)) / 1024.0;
+  }
+  return 0;
+}
+
+// The highest anonymous memory seen while `work` runs, sampled every
+// millisecond on a thread of its own.
+double peakAnonymousMBDuring(const std::function<void()>& work) {
+  malloc_trim(0);
+  std::atomic<bool> done = false;
+  std::atomic<double> peak = anonymousMB();
+  std::thread sampler([&] {
+    while (!done) {
+      peak = std::max(peak.load(), anonymousMB());
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  });
+  work();
+  done = true;
+  sampler.join();
+  return std::max(peak.load(), anonymousMB());
+}
+
+void sharePipeline(const std::shared_ptr<Network>& network, const std::filesystem::path& video) {
+  VideoContentProviders providers{std::make_shared<ApplicationDatastore>(),
+                                  ShareManagerProviders{network, network, Render::make()}};
+  auto content = VideoContent::create(URL::fileURL(video), "bench", providers).value();
+  runUntil([&] { return content->linkPreviewAvailable(); });
+}
+
 }  // namespace
 
 int main() {
@@ -116,18 +155,27 @@ int main() {
     return 1;
   }
   auto video = directory / "large.mp4";
-  if (!writeLargeVideo(video)) {
+  auto huge = directory / "huge.mp4";
+  if (!writeLargeVideo(video, 20) || !writeLargeVideo(huge, 200)) {
     std::fprintf(stderr, "cannot write the video\n");
     return 1;
   }
-  auto bytes = std::make_shared<const Data>(readContents(video).value());
-
   auto authentication = std::make_shared<AuthenticationDatastore>();
   authentication->setApiKey("bench-key");
   auto network = std::make_shared<Network>(
       Network::defaultURLSession(), authentication, std::make_shared<ContribDatastore>(),
       *URL::parse(server.baseURL() + "v1/api/sdk/"), *URL::parse(server.baseURL() + "v1/events"));
 
+  // Memory first, before anything of this process has held a video.
+  sharePipeline(network, video);
+  const double peakSmall = peakAnonymousMBDuring([&] { sharePipeline(network, video); });
+  const double peakHuge = peakAnonymousMBDuring([&] { sharePipeline(network, huge); });
+  const double smallMB = static_cast<double>(std::filesystem::file_size(video)) / 1e6;
+  const double hugeMB = static_cast<double>(std::filesystem::file_size(huge)) / 1e6;
+  std::printf("# anonymous peak %.1f MB for %.1f MB, %.1f MB for %.1f MB\n", peakSmall, smallMB,
+              peakHuge, hugeMB);
+
+  auto bytes = std::make_shared<const Data>(readContents(video).value());
   double preview = bench::medianSeconds(5, [&] { (void)ThumbnailCreator::thumbnailNow(video); });
 
   std::vector<double> puts;
@@ -175,6 +223,9 @@ int main() {
   bench::printFigure("share_pipeline_vs_parts", pipeline / (preview + put));
   bench::printFigure("share_pipeline_ms_20mb", pipeline * 1000);
   bench::printFigure("share_video_bytes", static_cast<double>(bytes->size()));
+  bench::printFigure("share_anon_peak_mb_200mb", peakHuge);
+  bench::printFigure("share_anon_growth_mb_per_100mb",
+                     (peakHuge - peakSmall) / (hugeMB - smallMB) * 100);
   std::filesystem::remove_all(directory);
   return 0;
 }

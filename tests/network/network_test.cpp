@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
+#include <fstream>
 #include <nlohmann/json.hpp>
 
 #include "tests/network/network_test_support.hpp"
@@ -12,6 +14,7 @@
 #include "velmoradine/core/deployment.hpp"
 #include "velmoradine/network/hashing.hpp"
 #include "velmoradine/platform/foundation/console.hpp"
+#include "velmoradine/platform/foundation/file_contents.hpp"
 #include "velmoradine/ugc/ugc_context.hpp"
 
 namespace velmoradine {
@@ -625,6 +628,68 @@ TEST(NetworkDefaults, TheSharedInstanceIsCreatedOnce) {
   EXPECT_EQ(Network::shared()->authenticationDatastore(),
             Datastore::shared().authenticationDatastore);
   EXPECT_EQ(Network::shared()->contribDatastore(), Datastore::shared().contribDatastore);
+}
+
+std::vector<std::uint8_t> patternBytes(std::size_t size) {
+  std::vector<std::uint8_t> bytes(size);
+  std::uint32_t state = 2463534242u;
+  for (auto& byte : bytes) {
+    state ^= state << 13;
+    state ^= state >> 17;
+    state ^= state << 5;
+    byte = static_cast<std::uint8_t>(state);
+  }
+  return bytes;
+}
+
+TEST_F(NetworkTest, AViewedFileIsDigestedAndUploadedExactlyAtEverySize) {
+  // Sizes on both sides of a page and of the digest's and libcurl's chunks.
+  const std::size_t sizes[] = {0,     1,     4095,   4096,   4097,   16383,
+                               16384, 16385, 262143, 262144, 262145, 3 * 1048576 + 7};
+  testing::TemporaryDirectory directory;
+  server.reply("PUT", "/bucket/file", ScriptedResponse{200, ""});
+  for (std::size_t size : sizes) {
+    const auto bytes = patternBytes(size);
+    const auto path = directory.path() / ("file-" + std::to_string(size));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(size));
+    auto view = viewContents(path);
+    ASSERT_TRUE(view) << size;
+    EXPECT_TRUE(view->isFileView());
+    EXPECT_EQ(streamedMD5Base64(*view), md5Base64(bytes)) << size;
+    EXPECT_TRUE(*view == Data(bytes)) << size;
+    Received<void> received;
+    network->uploadWithConfigurable(configurableFor(server.url("/bucket/file"), {}),
+                                    std::make_shared<const Data>(std::move(*view)),
+                                    received.completion());
+    ASSERT_TRUE(received.wait());
+    EXPECT_TRUE(received.result().has_value()) << size;
+    const auto requests = server.requests();
+    ASSERT_FALSE(requests.empty());
+    EXPECT_TRUE(requests.back().body == std::string(bytes.begin(), bytes.end())) << size;
+  }
+}
+
+TEST_F(NetworkTest, AViewedFileThatShrinksFailsItsDigestAndItsUpload) {
+  testing::TemporaryDirectory directory;
+  const auto path = directory.path() / "video.mp4";
+  const auto bytes = patternBytes(2 * 1048576);
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
+  auto view = std::make_shared<const Data>(viewContents(path).value());
+  std::filesystem::resize_file(path, 1000);
+  auto digest = streamedMD5Base64(*view);
+  ASSERT_FALSE(digest);
+  EXPECT_THAT(digest.error().detail(), ::testing::HasSubstr("became shorter"));
+  server.reply("PUT", "/bucket/file", ScriptedResponse{200, ""});
+  Received<void> received;
+  network->uploadWithConfigurable(configurableFor(server.url("/bucket/file"), {}), view,
+                                  received.completion());
+  ASSERT_TRUE(received.wait());
+  ASSERT_FALSE(received.result().has_value());
+  EXPECT_THAT(received.result().error().detail(), ::testing::HasSubstr("became shorter"));
+  EXPECT_EQ(server.requestCount(), 0u);
 }
 
 }  // namespace

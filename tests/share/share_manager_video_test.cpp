@@ -1,5 +1,6 @@
 #include "velmoradine/share/share_manager_video.hpp"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -10,6 +11,7 @@
 #include "tests/support/main_bundle_fixture.hpp"
 #include "velmoradine/network/hashing.hpp"
 #include "velmoradine/platform/foundation/console.hpp"
+#include "velmoradine/platform/foundation/file_contents.hpp"
 #include "velmoradine/share/video_content.hpp"
 
 namespace velmoradine {
@@ -111,6 +113,20 @@ TEST_F(ShareManagerVideoTest, RenderFailureSendsNothingAndReportsOnce) {
   EXPECT_EQ(capture.lines(),
             std::vector<std::string>{"[Velmoradine] [VideoManager render] failure - " +
                                      Error::posix(EIO).localizedDescription()});
+}
+
+TEST_F(ShareManagerVideoTest, AVideoThatShrinksBeforeItsDigestIsNeverShared) {
+  const auto path = directory_.path() / "shrinking.mp4";
+  std::ofstream(path, std::ios::binary) << std::string(100000, 'v');
+  auto video = viewContents(path);
+  ASSERT_TRUE(video);
+  std::filesystem::resize_file(path, 10);
+  manager_->begin();
+  render_->answer(ThumbnailAndVideo{Data(200, 1), std::move(*video), std::nullopt});
+  EXPECT_TRUE(network_->shareRequests.empty());
+  auto calls = delegate_->calls();
+  ASSERT_FALSE(calls.empty());
+  EXPECT_THAT(calls.back(), ::testing::StartsWith("complete "));
 }
 
 TEST_F(ShareManagerVideoTest, ShareCreationFailureIsLoggedAndReported) {

@@ -2,7 +2,10 @@
 
 #include <openssl/evp.h>
 
+#include <algorithm>
 #include <array>
+#include <cerrno>
+#include <memory>
 #include <vector>
 
 namespace velmoradine {
@@ -122,6 +125,24 @@ std::size_t digestLength(HashType type) {
 std::string md5Base64(std::span<const std::uint8_t> data) {
   Digest buffer;
   return base64(digest(HashType::md5, {data}, buffer));
+}
+
+Result<std::string> streamedMD5Base64(const Data& data) {
+  constexpr std::size_t kChunk = std::size_t{1} << 18;
+  std::vector<std::uint8_t> chunk(std::min(kChunk, data.size()));
+  std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> context(EVP_MD_CTX_new(),
+                                                                  &EVP_MD_CTX_free);
+  bool ok = context && EVP_DigestInit_ex(context.get(), EVP_md5(), nullptr) == 1;
+  for (std::size_t offset = 0; ok && offset < data.size(); offset += chunk.size()) {
+    const std::span<std::uint8_t> part(chunk.data(), std::min(chunk.size(), data.size() - offset));
+    if (auto filled = data.read(offset, part); !filled) return failure(filled.error());
+    ok = EVP_DigestUpdate(context.get(), part.data(), part.size()) == 1;
+  }
+  Digest buffer{};
+  unsigned int length = 0;
+  ok = ok && EVP_DigestFinal_ex(context.get(), buffer.data(), &length) == 1;
+  if (!ok) return failure(Error::posix(ENOMEM, "the MD5 digest could not be taken"));
+  return base64({buffer.data(), length});
 }
 
 std::optional<std::string> hashed(std::span<const std::uint8_t> data, HashType type,

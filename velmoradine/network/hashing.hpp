@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 
+#include "velmoradine/platform/foundation/data.hpp"
+
 namespace velmoradine {
 
 enum class HashType { md5, sha1, sha224, sha256, sha384, sha512 };
@@ -21,6 +23,11 @@ std::size_t digestLength(HashType type);
 
 // The MD5 digest of `data` in Base64: always 24 characters ending in "==".
 std::string md5Base64(std::span<const std::uint8_t> data);
+
+// The MD5 digest of `data` in Base64, taken in one pass over bounded chunks,
+// so a viewed file is read, never mapped or copied whole. Fails when a viewed
+// file can no longer supply its bytes.
+Result<std::string> streamedMD5Base64(const Data& data);
 
 // The digest of `data`; always present for a buffer.
 std::optional<std::string> hashed(std::span<const std::uint8_t> data, HashType type,

@@ -40,8 +40,9 @@ void Render::renderThumbnailAndVideo(const std::filesystem::path& videoURL,
                                      std::function<void(Result<ThumbnailAndVideo>)> completion) {
   struct Holders {
     std::optional<std::vector<std::uint8_t>> thumbnail;
-    std::optional<std::vector<std::uint8_t>> video;
+    std::optional<Data> video;
     std::optional<std::string> videoMD5;
+    std::optional<velmoradine::Error> videoUnreadable;
   };
   auto holders = std::make_shared<Holders>();
   DispatchGroup group;
@@ -65,7 +66,12 @@ void Render::renderThumbnailAndVideo(const std::filesystem::path& videoURL,
       // is made keeps it off the main thread and out of the wait.
       group.enter();
       DispatchQueue::global()->async([holders, group]() mutable {
-        holders->videoMD5 = md5Base64(*holders->video);
+        auto digest = streamedMD5Base64(*holders->video);
+        if (digest) {
+          holders->videoMD5 = std::move(*digest);
+        } else {
+          holders->videoUnreadable = std::move(digest.error());
+        }
         group.leave();
       });
     } else {
@@ -76,6 +82,11 @@ void Render::renderThumbnailAndVideo(const std::filesystem::path& videoURL,
 
   group.notify(DispatchQueue::main(), [holders, completion = std::move(completion)] {
     if (!holders->video) return completion(failure(velmoradine::Error(Error::video)));
+    if (holders->videoUnreadable) {
+      Logger::velmoradineDebug("[VideoExporter] failed to read the video",
+                               *holders->videoUnreadable);
+      return completion(failure(velmoradine::Error(Error::video)));
+    }
     if (!holders->thumbnail) return completion(failure(velmoradine::Error(Error::thumbnail)));
     completion(ThumbnailAndVideo{std::move(*holders->thumbnail), std::move(*holders->video),
                                  std::move(holders->videoMD5)});

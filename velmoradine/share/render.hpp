@@ -13,13 +13,14 @@
 #include <utility>
 #include <vector>
 
+#include "velmoradine/platform/foundation/data.hpp"
 #include "velmoradine/platform/foundation/error.hpp"
 
 namespace velmoradine {
 
 struct ThumbnailAndVideo {
-  std::vector<std::uint8_t> thumbnail;  // JPEG
-  std::vector<std::uint8_t> video;      // the bytes to upload
+  Data thumbnail;  // JPEG
+  Data video;      // the bytes to upload, often a file view
   // The video's MD5 in Base64, which the upload plan needs, when the
   // renderer computed it while the preview was being made; the share
   // manager computes it otherwise.

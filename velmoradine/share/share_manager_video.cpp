@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "velmoradine/core/logger.hpp"
+#include "velmoradine/network/hashing.hpp"
 #include "velmoradine/network/network.hpp"
 #include "velmoradine/network/upload_plan.hpp"
 #include "velmoradine/platform/foundation/console.hpp"
@@ -115,10 +116,18 @@ void ShareManagerVideo::uploadPlan() {
     report(velmoradine::Error(Error::unknown));
     return;
   }
+  if (!videoMD5) {
+    auto digest = streamedMD5Base64(*video);
+    if (!digest) {
+      Logger::velmoradineDebug("[VideoManager uploadPlan] failure", digest.error());
+      report(digest.error());
+      return;
+    }
+    videoMD5 = std::move(*digest);
+  }
   ShareRequest request{
-      .video_content = videoMD5 ? UploadPlanRequest{static_cast<std::int64_t>(video->size()),
-                                                    *videoMD5, "video/mp4"}
-                                : velmoradine::uploadPlan(*video, "video/mp4"),
+      .video_content =
+          UploadPlanRequest{static_cast<std::int64_t>(video->size()), *videoMD5, "video/mp4"},
       .preview_image = velmoradine::uploadPlan(*thumbnail, "image/jpeg"),
       .shareable = ShareableRequest{.title = title_, .shareable_type = "video"},
   };

@@ -17,7 +17,7 @@ VideoContent::VideoContent(URL videoURL, std::string title, std::shared_ptr<cons
 
 Result<std::shared_ptr<VideoContent>> VideoContent::create(URL videoURL, std::string title,
                                                            VideoContentProviders providers) {
-  auto bytes = readContents(videoURL.filePath());
+  auto bytes = viewContents(videoURL.filePath());
   if (!bytes) return failure(bytes.error());
   std::shared_ptr<VideoContent> content(new VideoContent(
       std::move(videoURL), std::move(title), std::make_shared<const Data>(std::move(*bytes)),

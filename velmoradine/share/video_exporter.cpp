@@ -38,12 +38,12 @@ std::error_code make_error_code(VideoExportErrors::Error error) {
 
 void VideoExporter::exportVideo(const std::filesystem::path& videoURL,
                                 const VideoExportCompletion& completion) {
-  completion(readContents(videoURL));
+  completion(viewContents(videoURL));
 }
 
 void PassThrough::exportVideo(const std::filesystem::path& videoURL,
                               const VideoExportCompletion& completion) {
-  completion(readContents(videoURL));
+  completion(viewContents(videoURL));
 }
 
 void AVExport::exportVideo(const std::filesystem::path& videoURL,
@@ -55,7 +55,7 @@ void AVExport::exportVideo(const std::filesystem::path& videoURL,
   session->outputURL = *directory / "export.mp4";
   session->outputFileType = FileTypeMPEG4;
   const std::filesystem::path output = session->outputURL;
-  session->exportAsynchronously([output, completion] { completion(readContents(output)); });
+  session->exportAsynchronously([output, completion] { completion(viewContents(output)); });
 }
 
 static_assert(VideoExportProtocol<VideoExporter>);

@@ -12,11 +12,12 @@
 #include <system_error>
 #include <vector>
 
+#include "velmoradine/platform/foundation/data.hpp"
 #include "velmoradine/platform/foundation/error.hpp"
 
 namespace velmoradine {
 
-using VideoBytes = std::vector<std::uint8_t>;
+using VideoBytes = Data;
 using VideoExportCompletion = std::function<void(Result<VideoBytes>)>;
 
 // A type that exports a video through a type-level operation.

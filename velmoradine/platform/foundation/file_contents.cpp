@@ -64,6 +64,12 @@ Data makeZeroedData(std::size_t size) {
   return data;
 }
 
+Result<Data> viewContents(const std::filesystem::path& path) {
+  auto file = FileView::open(path);
+  if (!file) return failure(file.error());
+  return Data::viewing(std::move(*file));
+}
+
 Result<Data> readContents(const std::filesystem::path& path) {
   // Non-blocking, so that opening a pipe without a writer returns at once
   // (to be refused below); reads of regular files are unaffected.

@@ -1,7 +1,7 @@
 #pragma once
 
-// Whole files in memory: videos to upload, downloaded resources, cached
-// replies.
+// Whole files: read into memory (downloaded resources, cached replies) or
+// viewed in place (videos to upload).
 
 #include <filesystem>
 
@@ -15,6 +15,10 @@ namespace velmoradine {
 // directory with EISDIR, any other file that is not regular (a pipe, a
 // device, which could block or never end) with EINVAL.
 Result<Data> readContents(const std::filesystem::path& path);
+
+// A read-only view of a regular file's bytes (see `Data::viewing`): nothing
+// is read until the bytes are used. Fails as `readContents` does.
+Result<Data> viewContents(const std::filesystem::path& path);
 
 // A buffer of `size` zero bytes. Buffers of megabytes are advised onto 2 MiB
 // pages: fresh memory costs a page fault per page, and a 20 MB video in

@@ -106,6 +106,7 @@ struct Transfer {
   CURL* easy = nullptr;
   curl_slist* headers = nullptr;
   std::shared_ptr<const Data> body;
+  std::size_t bodyOffset = 0;  // the next byte a streamed body sends
   Data received;
   std::FILE* file = nullptr;
   std::filesystem::path filePath;
@@ -580,11 +581,21 @@ class Engine : public std::enable_shared_from_this<Engine> {
     } else if (method == "HEAD") {
       curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
     } else if (body || method == "POST" || method == "PUT" || method == "PATCH") {
-      // The body is sent from the request's own buffer, without a copy.
       if (!body) body = &kEmpty;
       curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body->size()));
-      curl_easy_setopt(easy, CURLOPT_POSTFIELDS,
-                       body->empty() ? "" : reinterpret_cast<const char*>(body->data()));
+      if (body->isFileView()) {
+        // A view of a file is streamed from the file in libcurl's own
+        // buffer, never mapped or read whole.
+        curl_easy_setopt(easy, CURLOPT_POST, 1L);
+        curl_easy_setopt(easy, CURLOPT_READFUNCTION, &Engine::onReadBody);
+        curl_easy_setopt(easy, CURLOPT_READDATA, &transfer);
+        curl_easy_setopt(easy, CURLOPT_SEEKFUNCTION, &Engine::onSeekBody);
+        curl_easy_setopt(easy, CURLOPT_SEEKDATA, &transfer);
+      } else {
+        // Any other body is sent from the request's own buffer, without a copy.
+        curl_easy_setopt(easy, CURLOPT_POSTFIELDS,
+                         body->empty() ? "" : reinterpret_cast<const char*>(body->data()));
+      }
       if (method != "POST") curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, method.c_str());
     } else {
       curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, method.c_str());
@@ -729,6 +740,31 @@ class Engine : public std::enable_shared_from_this<Engine> {
     }
     transfer->received.insert(transfer->received.end(), buffer, buffer + length);
     return length;
+  }
+
+  static size_t onReadBody(char* buffer, size_t size, size_t count, void* context) {
+    auto* transfer = static_cast<Transfer*>(context);
+    const Data& body = *transfer->body;
+    const std::size_t length = std::min(size * count, body.size() - transfer->bodyOffset);
+    auto read = body.read(transfer->bodyOffset, {reinterpret_cast<std::uint8_t*>(buffer), length});
+    if (!read) {
+      transfer->failure = std::move(read.error());
+      return CURL_READFUNC_ABORT;
+    }
+    transfer->bodyOffset += length;
+    return length;
+  }
+
+  // Rewinds a streamed body when libcurl sends it again (after a redirect
+  // or on a connection that closed before the reply).
+  static int onSeekBody(void* context, curl_off_t offset, int origin) {
+    auto* transfer = static_cast<Transfer*>(context);
+    if (origin != SEEK_SET || offset < 0 ||
+        static_cast<std::size_t>(offset) > transfer->body->size()) {
+      return CURL_SEEKFUNC_CANTSEEK;
+    }
+    transfer->bodyOffset = static_cast<std::size_t>(offset);
+    return CURL_SEEKFUNC_OK;
   }
 
   static int onProgress(void* context, curl_off_t, curl_off_t downloaded, curl_off_t,
