@@ -12,10 +12,7 @@ namespace velmoradine::cli {
 // Renders a JSON description of a layer tree to a PNG (docs/graphics.md
 // gives the form). Nothing is written when the description has an error.
 int renderLayersCommand(const Arguments& arguments) {
-  if (arguments.size() != 2) {
-    std::fprintf(stderr, "usage: velmoradine render-layers DESCRIPTION.json OUT.png\n");
-    return 2;
-  }
+  if (arguments.size() != 2) return usageError("render-layers");
   const std::filesystem::path input = arguments[0];
   const std::filesystem::path output = arguments[1];
   std::ifstream file(input, std::ios::binary);
