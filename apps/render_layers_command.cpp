@@ -1,5 +1,7 @@
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
@@ -15,10 +17,12 @@ int renderLayersCommand(const Arguments& arguments) {
   if (arguments.size() != 2) return usageError("render-layers");
   const std::filesystem::path input = arguments[0];
   const std::filesystem::path output = arguments[1];
+  errno = 0;
   std::ifstream file(input, std::ios::binary);
   std::stringstream text;
   if (!file || !(text << file.rdbuf())) {
-    std::fprintf(stderr, "render-layers: cannot read %s\n", input.c_str());
+    std::fprintf(stderr, "render-layers: cannot read %s: %s\n", input.c_str(),
+                 errno ? std::strerror(errno) : "unreadable");
     return 1;
   }
   auto tree = parseLayerTreeDescription(text.str(), input.parent_path());

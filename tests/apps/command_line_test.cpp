@@ -64,5 +64,23 @@ TEST(CommandLine, MakeSampleRefusesNumbersItCannotReadWhole) {
   }
 }
 
+TEST(CommandLine, RenderLayersSaysWhyItCannotReadTheDescription) {
+  testing::TemporaryDirectory directory;
+  const std::string out = (directory.path() / "out.png").string();
+  const struct {
+    std::string description;
+    std::string reason;
+  } cases[] = {
+      {(directory.path() / "missing.json").string(), "No such file or directory"},
+      {directory.path().string(), "Is a directory"},
+  };
+  for (const auto& [description, reason] : cases) {
+    auto run = runHost({"render-layers", description, out});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.errors, "render-layers: cannot read " + description + ": " + reason + "\n");
+  }
+  EXPECT_FALSE(std::filesystem::exists(out));
+}
+
 }  // namespace
 }  // namespace velmoradine
