@@ -28,9 +28,9 @@ void Logger::velmoradineDebug(std::string_view string, const std::optional<Error
 std::string formatMilliseconds(std::chrono::steady_clock::duration elapsed) {
   double milliseconds = std::chrono::duration<double>(elapsed).count() * 1000.0;
   // Fixed notation is still the shortest text that reads back exactly, but
-  // never switches to an exponent ("100000", not "1e+05"). A double's range
-  // needs at most 309 digits before the point and 1074 after it.
-  char buffer[1100];
+  // never switches to an exponent ("100000", not "1e+05"). Nanosecond counts
+  // give milliseconds from 1e-6 to about 1e13, well within the buffer.
+  char buffer[64];
   auto [end, error] =
       std::to_chars(buffer, buffer + sizeof buffer, milliseconds, std::chars_format::fixed);
   std::string text(buffer, end);
