@@ -4,6 +4,7 @@
 // arguments after its name and returns the process's exit status.
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "velmoradine/platform/foundation/error.hpp"
@@ -11,6 +12,10 @@
 namespace velmoradine::cli {
 
 using Arguments = std::vector<std::string>;
+
+// Prints the command's usage line on standard error and returns the exit
+// status of a command given wrong arguments.
+int usageError(std::string_view command);
 
 int infoCommand(const Arguments& arguments);
 int renderLayersCommand(const Arguments& arguments);

@@ -1,7 +1,7 @@
+#include <algorithm>
+#include <array>
 #include <cstdio>
-#include <functional>
-#include <map>
-#include <string>
+#include <string_view>
 
 #include "commands.hpp"
 
@@ -9,29 +9,105 @@ namespace {
 
 using velmoradine::cli::Arguments;
 
-const std::map<std::string, std::function<int(const Arguments&)>>& commands() {
-  static const std::map<std::string, std::function<int(const Arguments&)>> table = {
-      {"info", velmoradine::cli::infoCommand},
-      {"render-layers", velmoradine::cli::renderLayersCommand},
-      {"probe", velmoradine::cli::probeCommand},
-      {"thumbnail", velmoradine::cli::thumbnailCommand},
-      {"share", velmoradine::cli::shareCommand},
-      {"make-sample", velmoradine::cli::makeSampleCommand},
-  };
-  return table;
+struct Command {
+  std::string_view name;
+  // What follows the name on the command line.
+  std::string_view synopsis;
+  std::string_view description;
+  int (*run)(const Arguments&);
+};
+
+constexpr std::array kCommands = {
+    Command{"info", "", "Prints the kit's version and what it found of the host's configuration.",
+            velmoradine::cli::infoCommand},
+    Command{"make-sample", "OUT.mp4 [--seconds N] [--size WIDTHxHEIGHT]",
+            "Writes a short H.264 sample video drawn by the kit's renderer.\n"
+            "  --seconds N             length, above 0 and up to 600 (default 4)\n"
+            "  --size WIDTHxHEIGHT     even sizes from 16 to 4096 (default 540x960)",
+            velmoradine::cli::makeSampleCommand},
+    Command{"probe", "VIDEO",
+            "Prints, as JSON, what the kit reads of a video file: duration, sizes,\n"
+            "rotation, frame rate, codec, pixel format, colour tags and audio.",
+            velmoradine::cli::probeCommand},
+    Command{"render-layers", "DESCRIPTION.json OUT.png",
+            "Renders a JSON description of a layer tree to a PNG.",
+            velmoradine::cli::renderLayersCommand},
+    Command{"share", "VIDEO --title TEXT [--keep-link]",
+            "Shares a video the way a host application does and prints its public link.\n"
+            "  --title TEXT            the share's title\n"
+            "  --keep-link             leave the link live instead of deleting the share",
+            velmoradine::cli::shareCommand},
+    Command{"thumbnail", "VIDEO OUT.jpg",
+            "Writes the preview image the share pipeline uploads for a video.",
+            velmoradine::cli::thumbnailCommand},
+};
+
+const Command* findCommand(std::string_view name) {
+  auto found = std::ranges::find(kCommands, name, &Command::name);
+  return found == kCommands.end() ? nullptr : &*found;
 }
 
-int usage() {
-  std::fprintf(stderr, "usage: velmoradine COMMAND [ARGS...]\ncommands:\n");
-  for (const auto& [name, command] : commands()) std::fprintf(stderr, "  %s\n", name.c_str());
-  return 2;
+void printSynopsis(std::FILE* stream, const Command& command) {
+  std::fprintf(stream, "usage: velmoradine %.*s%s%.*s\n", int(command.name.size()),
+               command.name.data(), command.synopsis.empty() ? "" : " ",
+               int(command.synopsis.size()), command.synopsis.data());
+}
+
+void printOverview(std::FILE* stream) {
+  std::fprintf(stream,
+               "usage: velmoradine COMMAND [ARGS...]\n"
+               "       velmoradine COMMAND --help\n"
+               "commands:\n");
+  for (const Command& command : kCommands) {
+    std::fprintf(stream, "  %-14.*s %.*s\n", int(command.name.size()), command.name.data(),
+                 int(command.synopsis.size()), command.synopsis.data());
+  }
+}
+
+int printHelp(const Command& command) {
+  printSynopsis(stdout, command);
+  std::printf("\n%.*s\n", int(command.description.size()), command.description.data());
+  return 0;
+}
+
+bool asksForHelp(const Arguments& arguments) {
+  return std::ranges::any_of(
+      arguments, [](const std::string& word) { return word == "--help" || word == "-h"; });
 }
 
 }  // namespace
 
+namespace velmoradine::cli {
+
+int usageError(std::string_view name) {
+  if (const Command* command = findCommand(name)) printSynopsis(stderr, *command);
+  std::fprintf(stderr, "Run \"velmoradine %.*s --help\" for details.\n", int(name.size()),
+               name.data());
+  return 2;
+}
+
+}  // namespace velmoradine::cli
+
 int main(int argc, char** argv) {
-  if (argc < 2) return usage();
-  auto found = commands().find(argv[1]);
-  if (found == commands().end()) return usage();
-  return found->second(Arguments(argv + 2, argv + argc));
+  const Arguments arguments(argv + 1, argv + argc);
+  if (arguments.empty()) {
+    printOverview(stderr);
+    return 2;
+  }
+  const std::string& name = arguments.front();
+  if (name == "--help" || name == "-h" || name == "help") {
+    const Command* topic = arguments.size() > 1 ? findCommand(arguments[1]) : nullptr;
+    if (topic) return printHelp(*topic);
+    printOverview(stdout);
+    return 0;
+  }
+  const Command* command = findCommand(name);
+  if (!command) {
+    std::fprintf(stderr, "velmoradine: unknown command \"%s\"\n", name.c_str());
+    printOverview(stderr);
+    return 2;
+  }
+  const Arguments rest(arguments.begin() + 1, arguments.end());
+  if (asksForHelp(rest)) return printHelp(*command);
+  return command->run(rest);
 }

@@ -3,11 +3,13 @@
 // caption over a slowly changing background), so the main job and the
 // benchmarks have a real video to share without shipping media files.
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <optional>
+#include <expected>
 #include <string>
 
+#include "argument_parsing.hpp"
 #include "commands.hpp"
 #include "velmoradine/platform/graphics/renderer.hpp"
 #include "velmoradine/platform/media/video_writer.hpp"
@@ -22,32 +24,47 @@ struct SampleOptions {
   int height = 960;
 };
 
-std::optional<SampleOptions> parse(const Arguments& arguments) {
+// What is wrong with the arguments, or the options they give.
+std::expected<SampleOptions, std::string> parse(const Arguments& arguments) {
   SampleOptions options;
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::string& argument = arguments[i];
-    if (argument == "--seconds" && i + 1 < arguments.size()) {
-      options.seconds = std::atof(arguments[++i].c_str());
-    } else if (argument == "--size" && i + 1 < arguments.size()) {
-      if (std::sscanf(arguments[++i].c_str(), "%dx%d", &options.width, &options.height) != 2) {
-        return std::nullopt;
+    const bool takesValue = argument == "--seconds" || argument == "--size";
+    if (takesValue && i + 1 == arguments.size()) {
+      return std::unexpected(argument + " needs a value");
+    }
+    if (argument == "--seconds") {
+      auto seconds = parseNumber(arguments[++i]);
+      if (!seconds || *seconds <= 0 || *seconds > 600) {
+        return std::unexpected("--seconds takes a number above 0 and up to 600, not \"" +
+                               arguments[i] + "\"");
       }
+      options.seconds = *seconds;
+    } else if (argument == "--size") {
+      auto size = parsePixelSize(arguments[++i]);
+      if (!size || size->width < 16 || size->height < 16 || size->width > 4096 ||
+          size->height > 4096 || size->width % 2 != 0 || size->height % 2 != 0) {
+        return std::unexpected("--size takes WIDTHxHEIGHT, even numbers from 16 to 4096, not \"" +
+                               arguments[i] + "\"");
+      }
+      options.width = size->width;
+      options.height = size->height;
     } else if (options.output.empty() && !argument.starts_with("--")) {
       options.output = argument;
     } else {
-      return std::nullopt;
+      return std::unexpected("unexpected argument \"" + argument + "\"");
     }
   }
-  bool valid = !options.output.empty() && options.seconds > 0 && options.seconds <= 600 &&
-               options.width >= 16 && options.height >= 16 && options.width % 2 == 0 &&
-               options.height % 2 == 0;
-  return valid ? std::optional(options) : std::nullopt;
+  if (options.output.empty()) return std::unexpected(std::string("no output file given"));
+  return options;
 }
 
 // The frame tree: background, a card that moves with time, and a caption.
 struct SampleScene {
   SampleScene(int width, int height) : width(width), height(height) {
-    root->setBounds(Rect(0, 0, width, height));
+    // A frame, not bounds alone: bounds leave the position at the origin,
+    // which would centre the picture on the frame's top-left corner.
+    root->setFrame(Rect(0, 0, width, height));
     card->setBounds(Rect(0, 0, width * 0.6, height * 0.25));
     card->setCornerRadius(24);
     card->setBorderWidth(4);
@@ -57,7 +74,9 @@ struct SampleScene {
     card->setShadowOffset(Size(0, 8));
     caption->setBounds(Rect(0, 0, width * 0.9, height * 0.1));
     caption->setPosition(Point(width / 2.0, height * 0.85));
-    caption->setFontSize(height / 24.0);
+    // Narrow enough for the longest caption, "… frame 17999", on one line.
+    caption->setFontSize(std::min(height / 24.0, width / 22.0));
+    caption->setTruncationMode(TextLayerTruncationMode::end);
     caption->setForegroundColor(Color::white());
     caption->setAlignmentMode(TextLayerAlignmentMode::center);
     root->setSublayers({card, caption});
@@ -83,19 +102,17 @@ struct SampleScene {
 }  // namespace
 
 int makeSampleCommand(const Arguments& arguments) {
-  std::optional<SampleOptions> options = parse(arguments);
+  auto options = parse(arguments);
   if (!options) {
-    std::fprintf(stderr,
-                 "usage: velmoradine make-sample OUT.mp4 [--seconds N] [--size WxH]\n"
-                 "  (N up to 600, even sizes of at least 16)\n");
-    return 2;
+    std::fprintf(stderr, "velmoradine make-sample: %s\n", options.error().c_str());
+    return usageError("make-sample");
   }
   VideoEncoderSettings settings;
   settings.width = options->width;
   settings.height = options->height;
   auto writer = VideoWriter::create(options->output, settings);
   if (!writer) {
-    std::fprintf(stderr, "error: %s\n", errorText(writer.error()).c_str());
+    std::fprintf(stderr, "velmoradine make-sample: %s\n", errorText(writer.error()).c_str());
     return 1;
   }
   SampleScene scene(options->width, options->height);
@@ -105,12 +122,12 @@ int makeSampleCommand(const Arguments& arguments) {
     scene.update(index, index / 30.0);
     LayerRenderer::render(*scene.root, frame);
     if (auto appended = (*writer)->append(frame); !appended) {
-      std::fprintf(stderr, "error: %s\n", errorText(appended.error()).c_str());
+      std::fprintf(stderr, "velmoradine make-sample: %s\n", errorText(appended.error()).c_str());
       return 1;
     }
   }
   if (auto finished = (*writer)->finish(); !finished) {
-    std::fprintf(stderr, "error: %s\n", errorText(finished.error()).c_str());
+    std::fprintf(stderr, "velmoradine make-sample: %s\n", errorText(finished.error()).c_str());
     return 1;
   }
   std::printf("%s: %d frames, %dx%d\n", options->output.c_str(), frames, options->width,

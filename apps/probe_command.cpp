@@ -1,3 +1,4 @@
+#include <cmath>
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
@@ -18,24 +19,38 @@ int rotationOf(const AffineTransform& transform) {
 
 // Prints what the kit reads of a video file as JSON.
 int probeCommand(const Arguments& arguments) {
-  if (arguments.size() != 1) {
-    std::fprintf(stderr, "usage: velmoradine probe VIDEO\n");
-    return 2;
-  }
+  if (arguments.size() != 1) return usageError("probe");
   auto asset = URLAsset::make(arguments[0]);
   if (auto error = asset->loadError()) {
     std::fprintf(stderr, "velmoradine probe: %s\n", errorText(*error).c_str());
     return 1;
   }
   const AssetTrack track = asset->tracksWithMediaType(MediaType::video).front();
+  auto format = asset->formatDescription(track.trackID);
+  if (!format) {
+    std::fprintf(stderr, "velmoradine probe: %s\n", errorText(format.error()).c_str());
+    return 1;
+  }
+  const PixelAspectRatio aspect = format->pixelAspectRatio;
+  const Size shown = track.presentationSize(aspect);
   nlohmann::ordered_json json = {
       {"duration", asset->duration().seconds()},
       {"width", static_cast<int>(track.naturalSize.width)},
       {"height", static_cast<int>(track.naturalSize.height)},
+      {"display_width", static_cast<int>(std::lround(shown.width))},
+      {"display_height", static_cast<int>(std::lround(shown.height))},
+      {"pixel_aspect_ratio",
+       std::to_string(aspect.horizontalSpacing) + ":" + std::to_string(aspect.verticalSpacing)},
       {"rotation", rotationOf(track.preferredTransform)},
       {"frame_rate", track.nominalFrameRate},
       {"codec", track.codecName},
+      {"pixel_format", format->pixelFormat},
+      {"color_matrix", format->colorTags.matrix},
+      {"color_range", format->colorTags.range},
+      {"color_primaries", format->colorTags.primaries},
+      {"color_transfer", format->colorTags.transfer},
       {"frame_count", track.frameCount},
+      {"has_audio", !asset->tracksWithMediaType(MediaType::audio).empty()},
   };
   std::printf("%s\n", json.dump(2).c_str());
   return 0;

@@ -1,5 +1,7 @@
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
@@ -12,16 +14,15 @@ namespace velmoradine::cli {
 // Renders a JSON description of a layer tree to a PNG (docs/graphics.md
 // gives the form). Nothing is written when the description has an error.
 int renderLayersCommand(const Arguments& arguments) {
-  if (arguments.size() != 2) {
-    std::fprintf(stderr, "usage: velmoradine render-layers DESCRIPTION.json OUT.png\n");
-    return 2;
-  }
+  if (arguments.size() != 2) return usageError("render-layers");
   const std::filesystem::path input = arguments[0];
   const std::filesystem::path output = arguments[1];
+  errno = 0;
   std::ifstream file(input, std::ios::binary);
   std::stringstream text;
   if (!file || !(text << file.rdbuf())) {
-    std::fprintf(stderr, "render-layers: cannot read %s\n", input.c_str());
+    std::fprintf(stderr, "render-layers: cannot read %s: %s\n", input.c_str(),
+                 errno ? std::strerror(errno) : "unreadable");
     return 1;
   }
   auto tree = parseLayerTreeDescription(text.str(), input.parent_path());

@@ -187,10 +187,7 @@ std::optional<ShareOptions> parse(const Arguments& arguments) {
 
 int shareCommand(const Arguments& arguments) {
   std::optional<ShareOptions> options = parse(arguments);
-  if (!options) {
-    std::fprintf(stderr, "usage: velmoradine share VIDEO --title TEXT [--keep-link]\n");
-    return 2;
-  }
+  if (!options) return usageError("share");
   VideoContentProviders providers = VideoContentProviders::defaults();
   auto observer = std::make_shared<PipelineObserver>(providers.videoManagerProviders);
   providers.videoManagerProviders = ShareManagerProviders{observer, observer, observer};

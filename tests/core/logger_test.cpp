@@ -56,6 +56,21 @@ TEST(Logger, MillisecondsAreShortestRoundTripDoubles) {
   EXPECT_EQ(text, "0.12345600000000001");
 }
 
+TEST(Logger, MillisecondsNeverTakeAnExponent) {
+  using namespace std::chrono;
+  const struct {
+    steady_clock::duration elapsed;
+    const char* text;
+  } cases[] = {
+      {seconds(100), "100000.0"},
+      {hours(24 * 365), "31536000000.0"},
+      {nanoseconds(10), "0.00001"},
+  };
+  for (const auto& [elapsed, text] : cases) {
+    EXPECT_EQ(formatMilliseconds(elapsed), text) << elapsed.count() << " ns";
+  }
+}
+
 TEST(DurationLogger, WritesBeginTraceAndFinishLines) {
   console::Capture capture;
   auto logger = DurationLogger::begin("[Export]");

@@ -505,8 +505,35 @@ TEST_F(NetworkTest, AReplyLargerThanTheLimitFailsDecodingWithoutBeingKept) {
                           line("[network GET /application] - failure", "Decoding error.")));
 }
 
+TEST_F(NetworkTest, AReplyLargerThanTheLimitIsJudgedByItsStatusFirst) {
+  const std::string huge(Network::kMaximumResponseSize + 1, 'a');
+  const struct {
+    int status;
+    Network::Error error;
+  } cases[] = {{401, Network::Error::notAuthenticated}, {500, Network::Error::unknown}};
+  for (const auto& [status, error] : cases) {
+    server.reply("GET", "/v1/api/sdk/application", ScriptedResponse{status, huge});
+    Received<ApplicationResponse> received;
+    network->application(received.completion());
+    ASSERT_TRUE(received.wait());
+    EXPECT_EQ(received.result().error(), error) << status;
+  }
+}
+
 Configurable configurableFor(const std::string& url, std::map<std::string, std::string> headers) {
   return Configurable{DirectUpload{*URL::parse(url), std::move(headers)}};
+}
+
+TEST_F(NetworkTest, AStorageReplyLongerThanTheLimitFailsTheUploadUnkept) {
+  server.reply("PUT", "/bucket/video.mp4",
+               ScriptedResponse{200, std::string(Network::kMaximumStorageReplySize + 1, 'x')});
+  Received<void> received;
+  network->uploadWithConfigurable(configurableFor(server.url("/bucket/video.mp4"), {}),
+                                  std::make_shared<const Data>(Data{1, 2, 3}),
+                                  received.completion());
+  ASSERT_TRUE(received.wait());
+  ASSERT_FALSE(received.result().has_value());
+  EXPECT_EQ(received.result().error(), URLError::dataLengthExceedsMaximum);
 }
 
 TEST_F(NetworkTest, ADirectUploadCarriesOnlyThePlansHeadersAndTheExactBytes) {

@@ -166,10 +166,13 @@ TEST_F(RenderTest, BadgeIsCentred) {
   EXPECT_TRUE(testing::near(pixels.pixel(690, 410), 0xff000000, 2));
 }
 
-TEST_F(RenderTest, FrameIsDrawnOnWhite) {
+TEST_F(RenderTest, FrameIsDrawnOnWhiteOverTheWholePicture) {
   Image composed = ThumbnailCreator::compose(solid(40, 40, 0x80000000), solid(10, 10, 0));
-  EXPECT_TRUE(testing::near(composed.bitmap().pixel(2, 2), 0xff7f7f7f, 2))
-      << std::hex << composed.bitmap().pixel(2, 2);
+  const std::pair<int, int> places[] = {{2, 2}, {37, 2}, {2, 37}, {37, 37}, {20, 20}};
+  for (const auto& [x, y] : places) {
+    EXPECT_TRUE(testing::near(composed.bitmap().pixel(x, y), 0xff7f7f7f, 2))
+        << x << "," << y << ": " << std::hex << composed.bitmap().pixel(x, y);
+  }
 }
 
 TEST_F(RenderTest, MissingBadgeGivesTheFrameAlone) {

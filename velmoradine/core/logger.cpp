@@ -27,11 +27,15 @@ void Logger::velmoradineDebug(std::string_view string, const std::optional<Error
 
 std::string formatMilliseconds(std::chrono::steady_clock::duration elapsed) {
   double milliseconds = std::chrono::duration<double>(elapsed).count() * 1000.0;
+  // Fixed notation is still the shortest text that reads back exactly, but
+  // never switches to an exponent ("100000", not "1e+05"). Nanosecond counts
+  // give milliseconds from 1e-6 to about 1e13, well within the buffer.
   char buffer[64];
-  auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, milliseconds);
+  auto [end, error] =
+      std::to_chars(buffer, buffer + sizeof buffer, milliseconds, std::chars_format::fixed);
   std::string text(buffer, end);
   // A whole number keeps its ".0", as a double's text does.
-  if (text.find_first_of(".en") == std::string::npos) text += ".0";
+  if (text.find_first_of(".n") == std::string::npos) text += ".0";
   return text;
 }
 

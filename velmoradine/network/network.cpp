@@ -117,11 +117,10 @@ void Network::transmit(URLRequest request, std::string typeName,
       std::move(request), [typeName = std::move(typeName), completion = std::move(completion)](
                               std::optional<Data> data, std::optional<HTTPURLResponse> response,
                               std::optional<velmoradine::Error> error) mutable {
-        if (!data) {
-          if (error && *error == URLError::dataLengthExceedsMaximum) {
-            completion(failure(decodingFailure(typeName, *error)));
-            return;
-          }
+        // A reply too long to keep still has its status, which is judged
+        // before its body.
+        const bool tooLong = error && *error == URLError::dataLengthExceedsMaximum;
+        if (!data && !(tooLong && response)) {
           completion(failure(error ? std::move(*error) : velmoradine::Error(Error::unknown)));
           return;
         }
@@ -138,6 +137,10 @@ void Network::transmit(URLRequest request, std::string typeName,
                                        (response ? response->url.absoluteString() : ""),
                                    std::nullopt, DocumentationIdentifier::unexpecteError);
           completion(failure(Error::unknown));
+          return;
+        }
+        if (tooLong) {
+          completion(failure(decodingFailure(typeName, *error)));
           return;
         }
         completion(std::move(*data));
@@ -234,6 +237,7 @@ void Network::uploadWithConfigurable(const Configurable& configurable,
   URLRequest request(direct.url, URLRequestCachePolicy::useProtocolCachePolicy, kRequestTimeout);
   request.setHTTPMethod("PUT");
   request.setTimeoutInterval(kDirectUploadTimeout);
+  request.setMaximumResponseSize(kMaximumStorageReplySize);
   for (const auto& [name, value] : direct.headers) request.addValue(value, name);
   request.setHTTPBody(data ? std::move(data) : std::make_shared<const Data>());
   auto task = urlSession_->dataTask(

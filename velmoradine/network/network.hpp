@@ -38,8 +38,12 @@ class Network : public NetworkApplicationProtocol,
  public:
   enum class Error { unknown = 1, notAuthenticated, decoding };
 
-  // API replies larger than this fail with `decoding` rather than fill memory.
+  // API replies larger than this fail with `decoding` rather than fill memory
+  // (after the status check: a long 401 is still `notAuthenticated`).
   static constexpr std::size_t kMaximumResponseSize = 16 * 1024 * 1024;
+  // Storage replies are not read, only their status; one longer than this
+  // fails the upload with the session's error rather than fill memory.
+  static constexpr std::size_t kMaximumStorageReplySize = 1024 * 1024;
 
   explicit Network(std::shared_ptr<URLSession> urlSession = defaultURLSession(),
                    std::shared_ptr<AuthenticationDatastoreProtocol> authenticationDatastore =

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <mutex>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
 #include "tests/support/wait.hpp"
@@ -174,6 +175,30 @@ TEST(AsyncAfter, DelaysFireInDeadlineOrder) {
   time.advance(std::chrono::seconds(10));
   queue->sync([] {});
   EXPECT_EQ(order, (std::vector<int>{1, 2, 3}));
+}
+
+TEST(AsyncAfter, ChangingTheDateNeitherRushesNorHoldsTheDelay) {
+  ScopedManualClock time;
+  auto queue = DispatchQueue::serial("dated");
+  std::atomic<int> fired = 0;
+  const Clock::TimePoint today = time.clock().now();
+  queue->asyncAfter(std::chrono::seconds(5), [&] { fired.fetch_add(1); });
+  time.clock().setDate(today + std::chrono::hours(24));
+  time.advance(std::chrono::seconds(4));
+  queue->sync([] {});
+  EXPECT_EQ(fired.load(), 0);
+  time.clock().setDate(today - std::chrono::hours(24));
+  time.advance(std::chrono::seconds(1));
+  queue->sync([] {});
+  EXPECT_EQ(fired.load(), 1);
+}
+
+TEST(SystemClock, MeasuresDelaysOnTheSteadyClock) {
+  static_assert(std::is_same_v<Clock::Instant::clock, std::chrono::steady_clock>);
+  const auto before = std::chrono::steady_clock::now();
+  const Clock::Instant uptime = Clock::system()->uptime();
+  EXPECT_LE(before, uptime);
+  EXPECT_LE(uptime, std::chrono::steady_clock::now());
 }
 
 TEST(AsyncAfter, WorksWithTheSystemClock) {

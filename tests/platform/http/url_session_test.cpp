@@ -239,20 +239,25 @@ TEST_F(URLSessionTest, AReplyThatIsNotHTTPIsABadServerResponse) {
 }
 
 TEST_F(URLSessionTest, ABodyBeyondTheRequestsLimitFailsWhetherAnnouncedOrNot) {
-  server.reply("GET", "/big", ScriptedResponse{200, std::string(5000, 'x'), "text/plain"});
+  server.reply("GET", "/big", ScriptedResponse{401, std::string(5000, 'x'), "text/plain"});
   URLRequest announced = requestFor(server.url("/big"));
   announced.setMaximumResponseSize(4096);
   Completed first = run(session, announced);
   ASSERT_TRUE(first.error.has_value());
   EXPECT_EQ(*first.error, URLError::dataLengthExceedsMaximum);
+  EXPECT_FALSE(first.data.has_value());
+  ASSERT_TRUE(first.response.has_value()) << "the status is known before the body";
+  EXPECT_EQ(first.response->statusCode, 401);
 
   // Without a length announced, the limit is enforced as bytes arrive.
-  RawServer unannounced("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + std::string(5000, 'y'));
+  RawServer unannounced("HTTP/1.1 500 Oops\r\nConnection: close\r\n\r\n" + std::string(5000, 'y'));
   URLRequest streamed = requestFor(unannounced.url("/"));
   streamed.setMaximumResponseSize(4096);
   Completed second = run(session, streamed);
   ASSERT_TRUE(second.error.has_value());
   EXPECT_EQ(*second.error, URLError::dataLengthExceedsMaximum);
+  ASSERT_TRUE(second.response.has_value());
+  EXPECT_EQ(second.response->statusCode, 500);
 }
 
 TEST_F(URLSessionTest, HeadersThatWouldSplitTheRequestAreRefused) {

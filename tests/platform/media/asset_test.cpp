@@ -48,6 +48,44 @@ TEST_F(AssetTest, RotationMetadataBecomesThePreferredTransform) {
             (AffineTransform{-1, 0, 0, -1, 64, 48}));
 }
 
+TEST_F(AssetTest, FormatDescriptionTellsPixelLayoutAndColourTags) {
+  auto asset = URLAsset::make(make("clip.mp4"));
+  const int trackID = asset->tracksWithMediaType(MediaType::video).at(0).trackID;
+  auto description = asset->formatDescription(trackID);
+  ASSERT_TRUE(description) << description.error().localizedDescription();
+  EXPECT_EQ(description->pixelFormat, "yuv420p");
+  EXPECT_EQ(description->pixelAspectRatio, (PixelAspectRatio{1, 1}));
+  EXPECT_EQ(description->colorTags, (VideoColorTags{.matrix = "smpte170m",
+                                                    .range = "limited",
+                                                    .primaries = "smpte170m",
+                                                    .transfer = "smpte170m"}));
+  EXPECT_EQ(asset->formatDescription(trackID + 1).error(), MediaError::noVideoTrack);
+}
+
+TEST(AssetTrack, PresentationSizeSquaresThePixelsThenTurns) {
+  const AffineTransform quarterTurn{0, 1, -1, 0, 576, 0};
+  const AffineTransform halfTurn{-1, 0, 0, -1, 720, 576};
+  const AffineTransform threeQuarterTurn{0, -1, 1, 0, 0, 720};
+  const struct {
+    PixelAspectRatio aspect;
+    AffineTransform transform;
+    Size shown;
+  } cases[] = {
+      {{1, 1}, {}, {720, 576}},
+      {{16, 15}, {}, {768, 576}},
+      {{16, 15}, quarterTurn, {576, 768}},
+      {{8, 9}, threeQuarterTurn, {576, 640}},
+      {{1, 1}, halfTurn, {720, 576}},
+  };
+  for (const auto& [aspect, transform, shown] : cases) {
+    AssetTrack track;
+    track.naturalSize = {720, 576};
+    track.preferredTransform = transform;
+    EXPECT_EQ(track.presentationSize(aspect), shown)
+        << aspect.horizontalSpacing << ":" << aspect.verticalSpacing;
+  }
+}
+
 TEST_F(AssetTest, GeneratorGrabsTheFrameShownAtATime) {
   auto asset = URLAsset::make(make("clip.mp4", {.frames = 60}));
   AssetImageGenerator generator(asset);

@@ -18,15 +18,16 @@ bool eraseTimer(Pending& pending, Clock::TimerId id) {
   return true;
 }
 
-// The system clock's calls are made by one timer thread that sleeps until the
-// earliest deadline. It lives for the whole process.
+// The system clock's calls are made by one timer thread that sleeps on the
+// steady clock until the earliest deadline. It lives for the whole process.
 class SystemClock final : public Clock {
  public:
   SystemClock() : thread_([this] { run(); }) { thread_.detach(); }
 
   TimePoint now() const override { return std::chrono::system_clock::now(); }
+  Instant uptime() const override { return std::chrono::steady_clock::now(); }
 
-  TimerId schedule(TimePoint deadline, std::function<void()> fire) override {
+  TimerId schedule(Instant deadline, std::function<void()> fire) override {
     std::lock_guard lock(mutex_);
     TimerId id = nextId_++;
     pending_.emplace(std::make_pair(deadline, id), std::move(fire));
@@ -48,12 +49,9 @@ class SystemClock final : public Clock {
         continue;
       }
       auto first = pending_.begin();
-      TimePoint deadline = first->first.first;
-      TimePoint current = now();
-      if (deadline > current) {
-        // Wait on the steady clock so that wall-clock jumps neither stall nor
-        // rush the timers; the loop re-reads the wall time on every wake.
-        wake_.wait_for(lock, deadline - current);
+      const Instant deadline = first->first.first;
+      if (deadline > uptime()) {
+        wake_.wait_until(lock, deadline);
         continue;
       }
       auto fire = std::move(first->second);
@@ -67,7 +65,7 @@ class SystemClock final : public Clock {
   std::mutex mutex_;
   std::condition_variable wake_;
   TimerId nextId_ = 1;
-  std::multimap<std::pair<TimePoint, TimerId>, std::function<void()>> pending_;
+  std::multimap<std::pair<Instant, TimerId>, std::function<void()>> pending_;
   std::thread thread_;
 };
 
@@ -100,14 +98,19 @@ void Clock::setCurrent(std::shared_ptr<Clock> clock) {
   currentSlot() = clock ? std::move(clock) : system();
 }
 
-ManualClock::ManualClock(TimePoint start) : now_(start) {}
+ManualClock::ManualClock(TimePoint start) : date_(start) {}
 
 Clock::TimePoint ManualClock::now() const {
   std::lock_guard lock(mutex_);
-  return now_;
+  return date_;
 }
 
-Clock::TimerId ManualClock::schedule(TimePoint deadline, std::function<void()> fire) {
+Clock::Instant ManualClock::uptime() const {
+  std::lock_guard lock(mutex_);
+  return uptime_;
+}
+
+Clock::TimerId ManualClock::schedule(Instant deadline, std::function<void()> fire) {
   std::lock_guard lock(mutex_);
   TimerId id = nextId_++;
   pending_.emplace(std::make_pair(deadline, id), std::move(fire));
@@ -121,17 +124,28 @@ bool ManualClock::cancel(TimerId id) {
 
 void ManualClock::advance(Duration delta) {
   std::unique_lock lock(mutex_);
-  const TimePoint target = now_ + delta;
+  const Instant target = uptime_ + delta;
   while (!pending_.empty() && pending_.begin()->first.first <= target) {
     auto first = pending_.begin();
-    if (first->first.first > now_) now_ = first->first.first;
+    moveTo(first->first.first);
     auto fire = std::move(first->second);
     pending_.erase(first);
     lock.unlock();
     fire();
     lock.lock();
   }
-  now_ = target;
+  moveTo(target);
+}
+
+void ManualClock::setDate(TimePoint date) {
+  std::lock_guard lock(mutex_);
+  date_ = date;
+}
+
+void ManualClock::moveTo(Instant instant) {
+  if (instant <= uptime_) return;
+  date_ += instant - uptime_;
+  uptime_ = instant;
 }
 
 std::size_t ManualClock::pendingCount() const {

@@ -119,7 +119,7 @@ DispatchQueue* DispatchQueue::current() {
 void DispatchQueue::asyncAfter(Clock::Duration delay, Task task,
                                const std::shared_ptr<Clock>& clock) {
   auto shared = std::make_shared<Task>(std::move(task));
-  clock->schedule(clock->now() + delay, [queue = shared_from_this(), shared] {
+  clock->schedule(clock->uptime() + delay, [queue = shared_from_this(), shared] {
     queue->async([shared] { (*shared)(); });
   });
 }

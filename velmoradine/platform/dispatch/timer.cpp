@@ -5,7 +5,7 @@ namespace velmoradine {
 std::shared_ptr<Timer> Timer::scheduledTimer(Clock::Duration interval, bool repeats, Block block,
                                              RunLoop& runLoop, std::shared_ptr<Clock> clock) {
   auto timer = std::make_shared<Timer>(interval, repeats, std::move(block), runLoop, clock);
-  timer->scheduleNext(clock->now() + interval);
+  timer->scheduleNext(clock->uptime() + interval);
   return timer;
 }
 
@@ -17,7 +17,7 @@ Timer::Timer(Clock::Duration interval, bool repeats, Block block, RunLoop& runLo
       runLoop_(runLoop.shared_from_this()),
       clock_(std::move(clock)) {}
 
-void Timer::scheduleNext(Clock::TimePoint due) {
+void Timer::scheduleNext(Clock::Instant due) {
   std::lock_guard lock(mutex_);
   if (!valid_) return;
   // The clock's call holds the timer strongly: a scheduled timer stays alive

@@ -39,7 +39,7 @@ class Timer : public std::enable_shared_from_this<Timer> {
         std::shared_ptr<Clock> clock);
 
  private:
-  void scheduleNext(Clock::TimePoint due);
+  void scheduleNext(Clock::Instant due);
   void fireOnLoop();
 
   const Clock::Duration interval_;

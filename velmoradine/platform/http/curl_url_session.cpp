@@ -656,15 +656,21 @@ class Engine : public std::enable_shared_from_this<Engine> {
     // Parsed again only after a redirect: most replies come from the URL asked.
     std::optional<URL> answered =
         effective && requested.absoluteString() != effective ? URL::parse(effective) : std::nullopt;
+    HTTPURLResponse response{answered.value_or(requested), static_cast<int>(status),
+                             std::move(transfer->responseHeaders)};
     if (transfer->failure || code != CURLE_OK) {
       discardFile(*transfer);
-      transfer->task->deliver(
-          Outcome::failed(transfer->failure.value_or(transportError(code, transfer->errorBuffer))));
+      Outcome outcome =
+          Outcome::failed(transfer->failure.value_or(transportError(code, transfer->errorBuffer)));
+      // A reply refused for its size came whole up to its body, so its status
+      // is known and callers judge that first.
+      if (status != 0 && *outcome.error == URLError::dataLengthExceedsMaximum) {
+        outcome.response = std::move(response);
+      }
+      transfer->task->deliver(std::move(outcome));
       return;
     }
     const URLRequest& request = transfer->task->originalRequest();
-    HTTPURLResponse response{answered.value_or(requested), static_cast<int>(status),
-                             std::move(transfer->responseHeaders)};
 
     URLCache* cache = configuration_.urlCache.get();
     if (status == 304 && transfer->cached) {

@@ -78,7 +78,8 @@ class URLRequest {
   void setTimeoutInterval(TimeInterval interval) { timeoutInterval_ = interval; }
 
   // When set, a reply body larger than this many bytes fails the task with
-  // URLError::dataLengthExceedsMaximum instead of being buffered.
+  // URLError::dataLengthExceedsMaximum (with the reply's status and headers)
+  // instead of being buffered.
   std::optional<std::size_t> maximumResponseSize() const { return maximumResponseSize_; }
   void setMaximumResponseSize(std::optional<std::size_t> size) { maximumResponseSize_ = size; }
 

@@ -69,7 +69,8 @@ class URLSessionTask {
 };
 
 // Data, response and error as the session reports them: on success data and
-// response, on failure only the error.
+// response, on failure the error, with the response too when the reply was
+// refused only for its size (URLError::dataLengthExceedsMaximum).
 using DataTaskCompletion = std::move_only_function<void(
     std::optional<Data>, std::optional<HTTPURLResponse>, std::optional<Error>)>;
 // The downloaded body in a temporary file, which is removed once the

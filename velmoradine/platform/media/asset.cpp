@@ -1,6 +1,13 @@
 #include "velmoradine/platform/media/asset.hpp"
 
+#include <climits>
+#include <cmath>
+
 #include "velmoradine/platform/media/ffmpeg_support.hpp"
+
+extern "C" {
+#include <libavutil/pixdesc.h>
+}
 
 namespace velmoradine {
 
@@ -30,7 +37,54 @@ std::int64_t countPackets(const std::filesystem::path& path, int streamIndex) {
   return count;
 }
 
+std::string nameOr(const char* name) {
+  return name ? name : "unknown";
+}
+
+std::string rangeName(AVColorRange range) {
+  switch (range) {
+    case AVCOL_RANGE_MPEG:
+      return "limited";
+    case AVCOL_RANGE_JPEG:
+      return "full";
+    default:
+      return "unknown";
+  }
+}
+
+int trackIDOf(const AVStream* stream, unsigned index) {
+  return stream->id > 0 ? stream->id : static_cast<int>(index) + 1;
+}
+
+VideoFormatDescription describe(const AVStream* stream) {
+  const AVCodecParameters* parameters = stream->codecpar;
+  VideoFormatDescription description;
+  const AVRational aspect = stream->sample_aspect_ratio.num > 0 ? stream->sample_aspect_ratio
+                                                                : parameters->sample_aspect_ratio;
+  if (aspect.num > 0 && aspect.den > 0) {
+    AVRational reduced{};
+    av_reduce(&reduced.num, &reduced.den, aspect.num, aspect.den, INT_MAX);
+    description.pixelAspectRatio = {reduced.num, reduced.den};
+  }
+  description.pixelFormat =
+      nameOr(av_get_pix_fmt_name(static_cast<AVPixelFormat>(parameters->format)));
+  description.colorTags = {
+      .matrix = nameOr(av_color_space_name(parameters->color_space)),
+      .range = rangeName(parameters->color_range),
+      .primaries = nameOr(av_color_primaries_name(parameters->color_primaries)),
+      .transfer = nameOr(av_color_transfer_name(parameters->color_trc)),
+  };
+  return description;
+}
+
 }  // namespace
+
+Size AssetTrack::presentationSize(PixelAspectRatio aspect) const {
+  const Size square{naturalSize.width * aspect.horizontalSpacing / aspect.verticalSpacing,
+                    naturalSize.height};
+  const Size turned = preferredTransform.apply(square);
+  return {std::abs(turned.width), std::abs(turned.height)};
+}
 
 void URLAsset::load() const {
   std::call_once(loaded_, [this] {
@@ -46,7 +100,7 @@ void URLAsset::load() const {
       const AVStream* stream = format->streams[i];
       const AVCodecParameters* parameters = stream->codecpar;
       AssetTrack track;
-      track.trackID = stream->id > 0 ? stream->id : static_cast<int>(i) + 1;
+      track.trackID = trackIDOf(stream, i);
       if (parameters->codec_type == AVMEDIA_TYPE_VIDEO &&
           !(stream->disposition & AV_DISPOSITION_ATTACHED_PIC)) {
         track.mediaType = MediaType::video;
@@ -105,6 +159,19 @@ bool URLAsset::isPlayable() const {
 std::string URLAsset::formatName() const {
   load();
   return formatName_;
+}
+
+Result<VideoFormatDescription> URLAsset::formatDescription(int trackID) const {
+  auto input = media::openInput(url_, true);
+  if (!input) return failure(input.error());
+  const AVFormatContext* format = input->get();
+  for (unsigned i = 0; i < format->nb_streams; ++i) {
+    const AVStream* stream = format->streams[i];
+    if (trackIDOf(stream, i) == trackID && stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO) {
+      return describe(stream);
+    }
+  }
+  return failure(Error(MediaError::noVideoTrack, url_.string()));
 }
 
 }  // namespace velmoradine

@@ -31,6 +31,25 @@ struct TrackSegment {
   bool isEmpty() const { return sourcePath.empty(); }
 };
 
+// The shape of a video's pixels: `horizontalSpacing` : `verticalSpacing`
+// (1:1 for square pixels).
+struct PixelAspectRatio {
+  int horizontalSpacing = 1;
+  int verticalSpacing = 1;
+  bool operator==(const PixelAspectRatio&) const = default;
+};
+
+// How a video's samples map to colours, by the names the standards use
+// ("bt709", "smpte170m", "bt2020nc"); "unknown" where the file says nothing.
+struct VideoColorTags {
+  std::string matrix = "unknown";
+  // "limited" (video levels), "full" or "unknown".
+  std::string range = "unknown";
+  std::string primaries = "unknown";
+  std::string transfer = "unknown";
+  bool operator==(const VideoColorTags&) const = default;
+};
+
 struct AssetTrack {
   int trackID = 0;
   MediaType mediaType = MediaType::other;
@@ -46,6 +65,18 @@ struct AssetTrack {
   // Frames (samples) in the track, when the container says.
   std::int64_t frameCount = 0;
   std::vector<TrackSegment> segments;
+
+  // The picture's size as shown: pixels of the given shape widened or
+  // narrowed to square, then turned by the preferred transform.
+  Size presentationSize(PixelAspectRatio aspect) const;
+};
+
+// What a video track's pictures are made of: their shape, their stored
+// layout ("yuv420p", "yuv422p10le") and their colour tags.
+struct VideoFormatDescription {
+  PixelAspectRatio pixelAspectRatio;
+  std::string pixelFormat;
+  VideoColorTags colorTags;
 };
 
 class Asset {
@@ -70,6 +101,10 @@ class URLAsset final : public Asset {
   bool isPlayable() const;
   // The container's short name ("mov,mp4,m4a,3gp,3g2,mj2").
   std::string formatName() const;
+  // The format of the video track `trackID`. The container's header does not
+  // always tell it, so this reads the file again and looks into the stream's
+  // first pictures: it costs more than the other properties.
+  Result<VideoFormatDescription> formatDescription(int trackID) const;
 
   explicit URLAsset(std::filesystem::path url) : url_(std::move(url)) {}
 

@@ -103,7 +103,7 @@ void Player::wakePresenter() {
 MediaTime Player::mediaNow() const {
   if (!playing_) return anchorTime_;
   const auto elapsed =
-      std::chrono::duration_cast<std::chrono::microseconds>(clock_->now() - anchorClock_);
+      std::chrono::duration_cast<std::chrono::microseconds>(clock_->uptime() - anchorClock_);
   return anchorTime_ + MediaTime(elapsed.count(), 1000000);
 }
 
@@ -116,7 +116,7 @@ void Player::play() {
   startDecoding();
   if (item_->status_ == PlayerItem::Status::failed) return;
   playing_ = true;
-  anchorClock_ = clock_->now();
+  anchorClock_ = clock_->uptime();
   std::weak_ptr<Player> weak = weak_from_this();
   DispatchQueue::main()->async([weak, generation = ++generation_] {
     if (auto player = weak.lock()) player->tick(generation);

@@ -95,7 +95,7 @@ class Player : public std::enable_shared_from_this<Player> {
   bool playing_ = false;
   bool ended_ = false;
   std::uint64_t generation_ = 0;
-  Clock::TimePoint anchorClock_;
+  Clock::Instant anchorClock_;
   MediaTime anchorTime_ = MediaTime::zero();
   MediaTime presentedTime_ = MediaTime::zero();
 
