@@ -1,11 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <array>
-#include <cstdio>
 #include <fstream>
 #include <nlohmann/json.hpp>
 
 #include "tests/platform/media/test_videos.hpp"
+#include "tests/support/child_process.hpp"
 #include "tests/support/main_bundle_fixture.hpp"
 #include "velmoradine/platform/foundation/bundle.hpp"
 #include "velmoradine/platform/graphics/image.hpp"
@@ -20,17 +19,9 @@ struct CommandRun {
 
 // Runs the command-line host built beside this test.
 CommandRun run(const std::string& arguments) {
-  const std::string command =
-      (executableDirectory() / "velmoradine").string() + " " + arguments + " 2>/dev/null";
-  CommandRun result{-1, {}};
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return result;
-  std::array<char, 4096> buffer;
-  while (std::size_t count = std::fread(buffer.data(), 1, buffer.size(), pipe))
-    result.output.append(buffer.data(), count);
-  const int status = pclose(pipe);
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return result;
+  auto completed =
+      testing::runShellCommand((executableDirectory() / "velmoradine").string() + " " + arguments);
+  return {completed.exitStatus, completed.standardOutput};
 }
 
 TEST(MediaCommands, ProbePrintsTheVideosFacts) {
