@@ -19,6 +19,7 @@
 #include "bench/support/figures.hpp"
 #include "server/crypto.hpp"
 #include "server/devserver.hpp"
+#include "tests/support/temporary_directory.hpp"
 
 namespace {
 
@@ -207,18 +208,12 @@ int run(const std::filesystem::path& directory) {
 }  // namespace
 
 int main() {
-  char pattern[] = "/tmp/devserver-bench-XXXXXX";
-  if (mkdtemp(pattern) == nullptr) {
-    std::perror("bench_devserver: mkdtemp");
-    return 1;
-  }
-  std::filesystem::path directory(pattern);
   int status = 1;
   try {
-    status = run(directory);
+    velmoradine::testing::TemporaryDirectory directory;
+    status = run(directory.path());
   } catch (const std::exception& error) {
     std::fprintf(stderr, "bench_devserver: %s\n", error.what());
   }
-  std::filesystem::remove_all(directory);
   return status;
 }

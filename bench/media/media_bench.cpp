@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/temporary_directory.hpp"
 #include "velmoradine/platform/foundation/bundle.hpp"
 #include "velmoradine/platform/graphics/image.hpp"
 #include "velmoradine/platform/graphics/layer.hpp"
@@ -245,9 +246,8 @@ int main(int argc, char** argv) {
   }
   require(shell("ffmpeg -version"),
           "the ffmpeg command line is missing (scripts/bootstrap installs it)");
-  const fs::path work =
-      fs::temp_directory_path() / ("velmoradine-bench-media-" + std::to_string(getpid()));
-  fs::create_directories(work);
+  const testing::TemporaryDirectory scratch;
+  const fs::path& work = scratch.path();
   const fs::path source = work / "source.mp4", overlay = work / "overlay.png";
   require(shell("ffmpeg -y -f lavfi -i testsrc2=size=540x960:rate=30 -t 10 " + std::string(kX264) +
                 " " + source.string()),
@@ -336,6 +336,5 @@ int main(int argc, char** argv) {
   figure("export_peak_rss_mb_540x960", exportPeakRSS(source, work / "rss-small.mp4", 540, 960, 10));
   figure("export_peak_rss_mb_1080x1920",
          exportPeakRSS(tall, work / "rss-large.mp4", 1080, 1920, 4));
-  fs::remove_all(work);
   return 0;
 }

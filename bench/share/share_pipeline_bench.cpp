@@ -6,12 +6,10 @@
 
 #include <malloc.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -21,17 +19,16 @@
 #include <thread>
 
 #include "bench/support/figures.hpp"
+#include "tests/support/child_process.hpp"
+#include "tests/support/temporary_directory.hpp"
 #include "velmoradine/network/network.hpp"
 #include "velmoradine/platform/dispatch/run_loop.hpp"
 #include "velmoradine/platform/foundation/file_contents.hpp"
-#include "velmoradine/platform/foundation/uuid.hpp"
 #include "velmoradine/platform/graphics/bitmap.hpp"
 #include "velmoradine/platform/media/video_writer.hpp"
 #include "velmoradine/share/render.hpp"
 #include "velmoradine/share/thumbnail_creator.hpp"
 #include "velmoradine/share/video_content.hpp"
-
-extern char** environ;
 
 namespace {
 
@@ -40,40 +37,18 @@ using namespace velmoradine;
 // The devserver as a child process; its first output line is its base URL.
 class DevServer {
  public:
-  explicit DevServer(const std::filesystem::path& directory) {
-    int pipeFds[2];
-    if (pipe(pipeFds) != 0) return;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
-    std::string data = directory.string();
-    const char* argv[] = {VELMORADINE_DEVSERVER_PATH,
-                          "--data-dir",
-                          data.c_str(),
-                          "--api-key",
-                          "bench-key",
-                          "--app-slug",
-                          "bench",
-                          nullptr};
-    posix_spawn(&pid_, VELMORADINE_DEVSERVER_PATH, &actions, nullptr,
-                const_cast<char* const*>(argv), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(pipeFds[1]);
-    char c;
-    while (read(pipeFds[0], &c, 1) == 1 && c != '\n') baseURL_ += c;
-    close(pipeFds[0]);
+  DevServer(const std::filesystem::path& directory, const std::filesystem::path& errorFile)
+      : process_({VELMORADINE_DEVSERVER_PATH, "--data-dir", directory.string(), "--api-key",
+                  "bench-key", "--app-slug", "bench"},
+                 errorFile) {
+    auto line = process_.readLine(std::chrono::steady_clock::now() + std::chrono::minutes(1));
+    if (line) baseURL_ = *line;
   }
-  ~DevServer() {
-    if (pid_ > 0) {
-      kill(pid_, SIGTERM);
-      waitpid(pid_, nullptr, 0);
-    }
-  }
+  ~DevServer() { process_.stop(SIGTERM); }
   const std::string& baseURL() const { return baseURL_; }
 
  private:
-  pid_t pid_ = -1;
+  testing::ChildProcess process_;
   std::string baseURL_;
 };
 
@@ -146,10 +121,9 @@ void sharePipeline(const std::shared_ptr<Network>& network, const std::filesyste
 }  // namespace
 
 int main() {
-  auto directory =
-      std::filesystem::temp_directory_path() / ("velmoradine-bench-" + UUID().uuidString());
-  std::filesystem::create_directories(directory);
-  DevServer server(directory / "server");
+  testing::TemporaryDirectory scratch;
+  const std::filesystem::path& directory = scratch.path();
+  DevServer server(directory / "server", directory / "server.err");
   if (server.baseURL().empty()) {
     std::fprintf(stderr, "the devserver did not start\n");
     return 1;
@@ -226,6 +200,5 @@ int main() {
   bench::printFigure("share_anon_peak_mb_200mb", peakHuge);
   bench::printFigure("share_anon_growth_mb_per_100mb",
                      (peakHuge - peakSmall) / (hugeMB - smallMB) * 100);
-  std::filesystem::remove_all(directory);
   return 0;
 }

@@ -1,10 +1,8 @@
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <cstdlib>
 #include <fstream>
 
+#include "tests/support/child_process.hpp"
 #include "tests/support/main_bundle_fixture.hpp"
 #include "velmoradine/platform/graphics/image.hpp"
 
@@ -28,10 +26,10 @@ CommandRun renderLayers(const testing::TemporaryDirectory& directory,
                         (directory.path() / "d.json").string() + "' '" +
                         (directory.path() / "out.png").string() + "' 2>'" +
                         (directory.path() / "errors.txt").string() + "'";
-  int status = std::system(command.c_str());
+  int status = testing::runShellCommand(command).exitStatus;
   std::ifstream errors(directory.path() / "errors.txt");
   std::string text((std::istreambuf_iterator<char>(errors)), std::istreambuf_iterator<char>());
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, text};
+  return {status, text};
 }
 
 TEST(RenderLayersCommand, WritesThePNGOfTheDescription) {
@@ -62,10 +60,9 @@ TEST(RenderLayersCommand, MissingDescriptionAndBadUsage) {
   testing::TemporaryDirectory directory;
   std::string missing = "'" + hostProgram().string() + "' render-layers /nonexistent/d.json '" +
                         (directory.path() / "o.png").string() + "' 2>/dev/null";
-  int status = std::system(missing.c_str());
-  EXPECT_EQ(WEXITSTATUS(status), 1);
+  EXPECT_EQ(testing::runShellCommand(missing).exitStatus, 1);
   std::string usage = "'" + hostProgram().string() + "' render-layers only-one 2>/dev/null";
-  EXPECT_EQ(WEXITSTATUS(std::system(usage.c_str())), 2);
+  EXPECT_EQ(testing::runShellCommand(usage).exitStatus, 2);
 }
 
 }  // namespace

@@ -1,14 +1,10 @@
 #include "tests/server/devserver_process.hpp"
 
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
-#include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -17,59 +13,23 @@
 
 #include "server/crypto.hpp"
 
-extern char** environ;
-
 namespace velmoradine::testing {
 
 namespace {
 
 constexpr std::chrono::seconds kStartTimeout{30};
 
-struct Spawned {
-  pid_t pid = -1;
-  int outputFd = -1;
-};
-
-Spawned spawn(const std::vector<std::string>& arguments, const std::filesystem::path& errorFile) {
-  int pipeFds[2];
-  if (pipe2(pipeFds, O_CLOEXEC) != 0) return {};
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errorFile.c_str(),
-                                   O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  std::vector<std::string> all = {VELMORADINE_DEVSERVER_PATH};
-  all.insert(all.end(), arguments.begin(), arguments.end());
-  std::vector<char*> argv;
-  for (auto& argument : all) argv.push_back(argument.data());
-  argv.push_back(nullptr);
-  pid_t pid = -1;
-  int status = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  close(pipeFds[1]);
-  if (status != 0) {
-    close(pipeFds[0]);
-    return {};
-  }
-  return {pid, pipeFds[0]};
+std::vector<std::string> devServerCommand(const std::vector<std::string>& arguments) {
+  std::vector<std::string> command = {VELMORADINE_DEVSERVER_PATH};
+  command.insert(command.end(), arguments.begin(), arguments.end());
+  return command;
 }
 
-int waitForExit(pid_t pid) {
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0) {
-    if (errno != EINTR) return -1;
-  }
-  if (WIFEXITED(status)) return WEXITSTATUS(status);
-  if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
-  return -1;
-}
-
-std::string readAll(int fd) {
-  std::string text;
-  char buffer[4096];
-  ssize_t count = 0;
-  while ((count = read(fd, buffer, sizeof buffer)) > 0) text.append(buffer, count);
-  return text;
+std::vector<std::string> serveCommand(const std::filesystem::path& directory,
+                                      const std::vector<std::string>& arguments) {
+  std::vector<std::string> command = {"--data-dir", directory.string(), "--port", "0"};
+  command.insert(command.end(), arguments.begin(), arguments.end());
+  return devServerCommand(command);
 }
 
 std::string readFile(const std::filesystem::path& path) {
@@ -79,53 +39,23 @@ std::string readFile(const std::filesystem::path& path) {
   return text.str();
 }
 
-std::filesystem::path uniqueErrorFile() {
-  static std::atomic<int> counter{0};
-  return std::filesystem::temp_directory_path() /
-         ("devserver-stderr-" + std::to_string(getpid()) + "-" + std::to_string(counter++));
-}
-
 }  // namespace
 
 DevServerProcess::DevServerProcess(const std::filesystem::path& directory,
                                    std::vector<std::string> arguments)
-    : errorFile_(uniqueErrorFile()) {
-  std::vector<std::string> all = {"--data-dir", directory.string(), "--port", "0"};
-  all.insert(all.end(), arguments.begin(), arguments.end());
-  auto spawned = spawn(all, errorFile_);
-  pid_ = spawned.pid;
-  outputFd_ = spawned.outputFd;
-  if (pid_ <= 0) {
-    ADD_FAILURE() << "cannot start " << VELMORADINE_DEVSERVER_PATH;
+    : process_(serveCommand(directory, arguments), errors_.path() / "stderr") {
+  if (!process_.running()) {
+    ADD_FAILURE() << process_.startError();
     return;
   }
-  // Waits for the first line (the base URL) without blocking past a deadline.
-  auto deadline = std::chrono::steady_clock::now() + kStartTimeout;
-  while (output_.find('\n') == std::string::npos) {
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now());
-    pollfd descriptor{outputFd_, POLLIN, 0};
-    if (left.count() <= 0 || poll(&descriptor, 1, static_cast<int>(left.count())) <= 0) break;
-    char buffer[512];
-    ssize_t count = read(outputFd_, buffer, sizeof buffer);
-    if (count <= 0) break;
-    output_.append(buffer, count);
-  }
-  auto end = output_.find('\n');
-  if (end == std::string::npos) {
+  if (auto line = process_.readLine(std::chrono::steady_clock::now() + kStartTimeout)) {
+    baseURL_ = *line;
+    output_ = *line + "\n";
+  } else {
     int status = stop(SIGKILL);
     ADD_FAILURE() << "the devserver did not print its URL (exit " << status
                   << "): " << standardError();
-    return;
   }
-  baseURL_ = output_.substr(0, end);
-}
-
-DevServerProcess::~DevServerProcess() {
-  if (pid_ > 0) stop(SIGKILL);
-  if (outputFd_ >= 0) close(outputFd_);
-  std::error_code ignored;
-  std::filesystem::remove(errorFile_, ignored);
 }
 
 httplib::Client DevServerProcess::client() const {
@@ -137,37 +67,20 @@ httplib::Client DevServerProcess::client() const {
 }
 
 int DevServerProcess::stop(int signal) {
-  if (pid_ <= 0) return -1;
-  kill(pid_, signal);
-  int status = waitForExit(pid_);
-  pid_ = -1;
-  return status;
+  return process_.stop(signal);
 }
 
 std::string DevServerProcess::standardOutput() {
-  if (outputFd_ >= 0 && pid_ <= 0) {
-    output_ += readAll(outputFd_);
-    close(outputFd_);
-    outputFd_ = -1;
-  }
+  if (!process_.running()) output_ += process_.readOutputToEnd();
   return output_;
 }
 
 std::string DevServerProcess::standardError() const {
-  return readFile(errorFile_);
+  return readFile(errors_.path() / "stderr");
 }
 
 CompletedRun runDevServer(const std::vector<std::string>& arguments) {
-  auto errorFile = uniqueErrorFile();
-  auto spawned = spawn(arguments, errorFile);
-  CompletedRun run;
-  if (spawned.pid <= 0) return run;
-  run.standardOutput = readAll(spawned.outputFd);
-  close(spawned.outputFd);
-  run.exitStatus = waitForExit(spawned.pid);
-  run.standardError = readFile(errorFile);
-  std::filesystem::remove(errorFile);
-  return run;
+  return runToCompletion(devServerCommand(arguments));
 }
 
 int DevServerProcess::port() const {

@@ -3,12 +3,14 @@
 // Starts the real velmoradine-devserver binary for a test and talks HTTP to it.
 
 #include <httplib.h>
-#include <sys/types.h>
 
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
+
+#include "tests/support/child_process.hpp"
+#include "tests/support/temporary_directory.hpp"
 
 namespace velmoradine::testing {
 
@@ -16,13 +18,12 @@ class DevServerProcess {
  public:
   // Runs the server on port 0 with `--data-dir directory` and `arguments`,
   // and waits for the line with its base URL. Fails the test (and leaves
-  // baseURL() empty) when the server exits instead.
+  // baseURL() empty) when the server exits instead. The server dies with the
+  // test's process (see ChildProcess) and is killed with the object.
   DevServerProcess(const std::filesystem::path& directory, std::vector<std::string> arguments = {});
-  ~DevServerProcess();
-  DevServerProcess(const DevServerProcess&) = delete;
-  DevServerProcess& operator=(const DevServerProcess&) = delete;
 
-  bool running() const { return pid_ > 0; }
+  bool running() const { return process_.running(); }
+  pid_t pid() const { return process_.pid(); }
   const std::string& baseURL() const { return baseURL_; }
   int port() const;
   // A client for the server, with generous time-outs.
@@ -35,19 +36,13 @@ class DevServerProcess {
   std::string standardError() const;
 
  private:
-  pid_t pid_ = -1;
-  int outputFd_ = -1;
+  TemporaryDirectory errors_;
+  ChildProcess process_;
   std::string output_;
   std::string baseURL_;
-  std::filesystem::path errorFile_;
 };
 
 // Runs the binary with `arguments` to its end; for start-up failures.
-struct CompletedRun {
-  int exitStatus = -1;
-  std::string standardOutput;
-  std::string standardError;
-};
 CompletedRun runDevServer(const std::vector<std::string>& arguments);
 
 // Talks to 127.0.0.1:`port` over a plain socket: sends `head`, then, once

@@ -12,7 +12,6 @@
 #include "velmoradine/platform/dispatch/run_loop.hpp"
 #include "velmoradine/platform/foundation/bundle.hpp"
 #include "velmoradine/platform/foundation/console.hpp"
-#include "velmoradine/platform/foundation/uuid.hpp"
 #include "velmoradine/platform/media/asset.hpp"
 #include "velmoradine/share/temporary_directory_helper.hpp"
 #include "velmoradine/share/thumbnail_creator.hpp"
@@ -210,8 +209,10 @@ TEST_F(RenderTest, ExportersDeliverTheFileOrTheReadingError) {
   ASSERT_TRUE(folder && !*folder);
 }
 
-TEST_F(RenderTest, TranscodingExporterWritesAMediumQualityFile) {
+TEST_F(RenderTest, TranscodingExporterWritesAMediumQualityFileAndRemovesItsFolder) {
   auto path = clip("big.mp4", {.width = 1280, .height = 720, .frames = 6});
+  testing::TemporaryDirectory temporaryFolder;
+  testing::ScopedEnvironmentVariable tmpdir("TMPDIR", temporaryFolder.path().string());
   std::optional<Result<VideoBytes>> exported;
   AVExport::exportVideo(path, [&](Result<VideoBytes> bytes) { exported = std::move(bytes); });
   ASSERT_TRUE(testing::waitUntil([&] { return exported.has_value(); }, std::chrono::seconds(30)));
@@ -230,22 +231,21 @@ TEST_F(RenderTest, TranscodingExporterWritesAMediumQualityFile) {
   ASSERT_TRUE(testing::waitUntil([&] { return failed.has_value(); }));
   ASSERT_FALSE(*failed);
   EXPECT_EQ(failed->error().code(), std::errc::no_such_file_or_directory);
+  EXPECT_TRUE(std::filesystem::is_empty(temporaryFolder.path()));
 }
 
 TEST_F(RenderTest, TemporaryDirectoriesAreCreatedFresh) {
-  auto named =
-      TemporaryDirectoryHelper::createTempDirectory("velmoradine-test-" + UUID().uuidString());
+  testing::TemporaryDirectory temporaryFolder;
+  testing::ScopedEnvironmentVariable tmpdir("TMPDIR", temporaryFolder.path().string());
+  auto named = TemporaryDirectoryHelper::createTempDirectory("named");
   ASSERT_TRUE(named);
+  EXPECT_EQ(*named, temporaryFolder.path() / "named");
   EXPECT_TRUE(std::filesystem::is_directory(*named));
   auto unnamed = TemporaryDirectoryHelper::createTempDirectory();
   ASSERT_TRUE(unnamed);
   EXPECT_EQ(unnamed->filename().string().size(), 36u);
-  auto blocker = *named / "file";
-  std::ofstream(blocker) << "x";
-  EXPECT_FALSE(TemporaryDirectoryHelper::createTempDirectory(
-      (named->filename() / "file" / "inner").string()));
-  std::filesystem::remove_all(*named);
-  std::filesystem::remove_all(*unnamed);
+  std::ofstream(*named / "file") << "x";
+  EXPECT_FALSE(TemporaryDirectoryHelper::createTempDirectory("named/file/inner"));
 }
 
 }  // namespace

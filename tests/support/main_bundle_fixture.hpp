@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "tests/support/temporary_directory.hpp"
 #include "velmoradine/platform/foundation/property_list.hpp"
 
 namespace velmoradine::testing {
@@ -11,31 +12,14 @@ namespace velmoradine::testing {
 class TemporaryMainBundle {
  public:
   TemporaryMainBundle();
-  ~TemporaryMainBundle();
-  TemporaryMainBundle(const TemporaryMainBundle&) = delete;
-  TemporaryMainBundle& operator=(const TemporaryMainBundle&) = delete;
 
-  const std::filesystem::path& path() const { return path_; }
+  const std::filesystem::path& path() const { return directory_.path(); }
   void writeInfoPlist(const PropertyList::Dictionary& entries) const;
   void writeFile(const std::string& name, const std::string& contents) const;
 
  private:
-  std::filesystem::path path_;
-  std::string previous_;
-  bool hadPrevious_ = false;
-};
-
-// A fresh temporary directory, removed with the object.
-class TemporaryDirectory {
- public:
-  TemporaryDirectory();
-  ~TemporaryDirectory();
-  TemporaryDirectory(const TemporaryDirectory&) = delete;
-  TemporaryDirectory& operator=(const TemporaryDirectory&) = delete;
-  const std::filesystem::path& path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
+  TemporaryDirectory directory_;
+  ScopedEnvironmentVariable mainBundle_;
 };
 
 }  // namespace velmoradine::testing

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <memory>
+#include <system_error>
 
 #include "velmoradine/platform/foundation/file_contents.hpp"
 #include "velmoradine/platform/media/asset.hpp"
@@ -55,7 +56,14 @@ void AVExport::exportVideo(const std::filesystem::path& videoURL,
   session->outputURL = *directory / "export.mp4";
   session->outputFileType = FileTypeMPEG4;
   const std::filesystem::path output = session->outputURL;
-  session->exportAsynchronously([output, completion] { completion(viewContents(output)); });
+  session->exportAsynchronously([output, folder = *directory, completion] {
+    auto bytes = viewContents(output);
+    // The view keeps the file open, so it stays readable after its folder is
+    // removed; nothing else would remove it.
+    std::error_code ignored;
+    std::filesystem::remove_all(folder, ignored);
+    completion(std::move(bytes));
+  });
 }
 
 static_assert(VideoExportProtocol<VideoExporter>);
