@@ -495,25 +495,38 @@ int evenDown(double value) {
 // or are rounded once: a second rounding into another coding would cost up to
 // a level in each channel. Anything drawn is BT.601 limited range, as the
 // drawing code writes.
+// A source's coding, when the exact converters read its pictures and the
+// encoder can be told its matrix.
+std::optional<YCbCrCoding> keepableCoding(const TrackSegment& segment) {
+  // The pixel format and the bitstream's tags are known once a picture has
+  // been decoded.
+  auto input = openInput(segment.sourcePath, true);
+  if (!input || segment.streamIndex < 0 ||
+      segment.streamIndex >= static_cast<int>((*input)->nb_streams)) {
+    return std::nullopt;
+  }
+  const AVCodecParameters* parameters = (*input)->streams[segment.streamIndex]->codecpar;
+  const YCbCrCoding coding = codingOf(parameters);
+  if (!isPlanarFormat(static_cast<AVPixelFormat>(parameters->format)) ||
+      (coding.matrix != AVCOL_SPC_SMPTE170M && coding.matrix != AVCOL_SPC_BT709)) {
+    return std::nullopt;
+  }
+  return coding;
+}
+
 YCbCrCoding outputCoding(const ExportJob& job) {
   if (job.videoComposition || job.overlay || job.tracks.size() != 1) return {};
   std::optional<YCbCrCoding> shared;
+  const TrackSegment* previous = nullptr;
   for (const TrackSegment& segment : job.tracks.front().segments) {
     if (segment.isEmpty()) continue;
-    // The pixel format and the bitstream's tags are known once a picture
-    // has been decoded.
-    auto input = openInput(segment.sourcePath, true);
-    if (!input || segment.streamIndex < 0 ||
-        segment.streamIndex >= static_cast<int>((*input)->nb_streams)) {
-      return {};
+    if (previous && previous->sourcePath == segment.sourcePath &&
+        previous->streamIndex == segment.streamIndex) {
+      continue;
     }
-    const AVCodecParameters* parameters = (*input)->streams[segment.streamIndex]->codecpar;
-    const YCbCrCoding coding = codingOf(parameters);
-    const bool readable = isPlanarFormat(static_cast<AVPixelFormat>(parameters->format));
-    if (!readable || (coding.matrix != AVCOL_SPC_SMPTE170M && coding.matrix != AVCOL_SPC_BT709) ||
-        (shared && *shared != coding)) {
-      return {};
-    }
+    previous = &segment;
+    const auto coding = keepableCoding(segment);
+    if (!coding || (shared && *shared != *coding)) return {};
     shared = coding;
   }
   return shared.value_or(YCbCrCoding{});
