@@ -114,11 +114,6 @@ std::int64_t toFixed(double value) {
 // point; the constant carries the output's offset and the rounding half.
 struct FixedAffine {
   std::int64_t luma = 0, blue = 0, red = 0, constant = 0;
-
-  std::uint8_t operator()(std::int64_t y, std::int64_t cb, std::int64_t cr) const {
-    const std::int64_t value = (luma * y + blue * cb + red * cr + constant) >> kFractionBits;
-    return static_cast<std::uint8_t>(std::clamp<std::int64_t>(value, 0, 255));
-  }
 };
 
 // `row` maps normalised input components to a normalised output component,
