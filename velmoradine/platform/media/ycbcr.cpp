@@ -147,22 +147,25 @@ std::uint32_t channel(std::int32_t fixed) {
 }
 
 // Every channel has the same luma coefficient (grey stays grey), so a row is
-// the chroma's part of each channel, worked out once per chroma sample, plus
-// one product per pixel. The sums stay far inside 32 bits at any depth: each
-// coefficient is scaled to its samples' range.
+// one product per pixel plus the chroma's part of each channel, worked out
+// for each row of chroma samples and spread to the row's width so that the
+// per-pixel loop reads memory in order (the compiler vectorises it). The sums
+// stay far inside 32 bits at any depth: each coefficient is scaled to its
+// samples' range.
 template <typename Sample>
 void convertToBGRA(const AVFrame* frame, const PlanarLayout& layout, const ToBGRA& to,
                    Bitmap& target) {
   const unsigned mask = (1u << layout.bitDepth) - 1;
-  const int chromaWidth = (frame->width + (1 << layout.chromaShiftX) - 1) >> layout.chromaShiftX;
-  std::vector<std::int32_t> red(chromaWidth), green(chromaWidth), blue(chromaWidth);
+  const int width = frame->width;
+  std::vector<std::int32_t> red(width), green(width), blue(width);
   const auto luma = static_cast<std::int32_t>(to.red.luma);
   for (int row = 0; row < frame->height; ++row) {
     if (row == 0 || (row >> layout.chromaShiftY) != ((row - 1) >> layout.chromaShiftY)) {
       const Sample* cb = sampleRow<Sample>(frame, 1, row >> layout.chromaShiftY);
       const Sample* cr = sampleRow<Sample>(frame, 2, row >> layout.chromaShiftY);
-      for (int x = 0; x < chromaWidth; ++x) {
-        const std::int64_t b = cb[x] & mask, r = cr[x] & mask;
+      for (int x = 0; x < width; ++x) {
+        const int chroma = x >> layout.chromaShiftX;
+        const std::int64_t b = cb[chroma] & mask, r = cr[chroma] & mask;
         red[x] = static_cast<std::int32_t>(to.red.blue * b + to.red.red * r + to.red.constant);
         green[x] =
             static_cast<std::int32_t>(to.green.blue * b + to.green.red * r + to.green.constant);
@@ -171,11 +174,13 @@ void convertToBGRA(const AVFrame* frame, const PlanarLayout& layout, const ToBGR
     }
     const Sample* y = sampleRow<Sample>(frame, 0, row);
     std::uint32_t* out = target.row(row);
-    for (int x = 0; x < frame->width; ++x) {
-      const int chroma = x >> layout.chromaShiftX;
+    const std::int32_t* reds = red.data();
+    const std::int32_t* greens = green.data();
+    const std::int32_t* blues = blue.data();
+    for (int x = 0; x < width; ++x) {
       const std::int32_t base = luma * static_cast<std::int32_t>(y[x] & mask);
-      out[x] = 0xff000000u | channel(base + red[chroma]) << 16 |
-               channel(base + green[chroma]) << 8 | channel(base + blue[chroma]);
+      out[x] = 0xff000000u | channel(base + reds[x]) << 16 | channel(base + greens[x]) << 8 |
+               channel(base + blues[x]);
     }
   }
 }
