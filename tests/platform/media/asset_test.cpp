@@ -6,8 +6,15 @@
 
 #include "tests/platform/media/test_videos.hpp"
 #include "tests/support/main_bundle_fixture.hpp"
+#include "velmoradine/platform/graphics/image.hpp"
+#include "velmoradine/platform/media/encoder.hpp"
+#include "velmoradine/platform/media/frame_conversion.hpp"
 #include "velmoradine/platform/media/image_generator.hpp"
 #include "velmoradine/platform/media/media_error.hpp"
+
+extern "C" {
+#include <libavutil/opt.h>
+}
 
 namespace velmoradine {
 namespace {
@@ -167,6 +174,135 @@ TEST_F(AssetTest, TruncatedFileWithIndexAtTheEndIsNotMedia) {
   auto asset = URLAsset::make(cut);
   ASSERT_TRUE(asset->loadError());
   EXPECT_EQ(*asset->loadError(), MediaError::notMedia);
+}
+
+TEST_F(AssetTest, StillImagesNamedAsVideosAreNotMedia) {
+  Image picture(testing::testFrame({}, 5));
+  for (const auto& [name, bytes] : {std::pair{"photo.mp4", picture.jpegData(0.9)},
+                                    std::pair{"drawing.mov", picture.pngData()}}) {
+    ASSERT_TRUE(bytes);
+    const auto path = directory.path() / name;
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes->data()), std::streamsize(bytes->size()));
+    auto asset = URLAsset::make(path);
+    ASSERT_TRUE(asset->loadError()) << name;
+    EXPECT_EQ(*asset->loadError(), MediaError::notMedia) << name;
+    EXPECT_EQ(AssetImageGenerator(asset).copyImage(MediaTime::zero()).error(), MediaError::notMedia)
+        << name;
+  }
+}
+
+// Cut one byte short, the last frame is missing; cut in half, most are.
+TEST_F(AssetTest, FileCutShortDescribesWhatIsThereAndIsRefused) {
+  auto whole = make("whole.mp4", {.frames = 60, .faststart = true});
+  const auto size = std::filesystem::file_size(whole);
+  for (const auto kept : {size - 1, size / 2}) {
+    auto cut = directory.path() / "cut.mp4";
+    std::filesystem::remove(cut);
+    std::filesystem::copy_file(whole, cut);
+    std::filesystem::resize_file(cut, kept);
+    auto asset = URLAsset::make(cut);
+    ASSERT_TRUE(asset->loadError()) << kept;
+    EXPECT_EQ(*asset->loadError(), MediaError::incompleteFile) << kept;
+    EXPECT_NE(asset->loadError()->detail().find("the video file is incomplete"), std::string::npos);
+    const auto track = asset->tracksWithMediaType(MediaType::video).at(0);
+    if (kept == size - 1) EXPECT_EQ(track.frameCount, 59);
+    EXPECT_LT(track.frameCount, 60) << kept;
+    EXPECT_EQ(asset->duration(), MediaTime(track.frameCount, 30)) << kept;
+    EXPECT_EQ(AssetImageGenerator(asset).copyImage(MediaTime::zero()).error(),
+              MediaError::incompleteFile)
+        << kept;
+  }
+}
+
+// A clip whose I pictures after the first are not IDR, with B pictures
+// before each in display order that refer across it (an open GOP).
+void writeOpenGopClip(const std::filesystem::path& path, int frames) {
+  const testing::TestVideo video{.width = 128, .height = 96};
+  const AVCodec* codec = avcodec_find_encoder_by_name("libx264");
+  ASSERT_TRUE(codec);
+  media::CodecContext context(avcodec_alloc_context3(codec));
+  context->width = video.width;
+  context->height = video.height;
+  context->pix_fmt = AV_PIX_FMT_YUV420P;
+  context->time_base = {1, 30};
+  context->framerate = {30, 1};
+  context->gop_size = 30;
+  context->max_b_frames = 3;
+  context->thread_count = 1;
+  context->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+  AVDictionary* options = nullptr;
+  av_dict_set(&options, "preset", "veryfast", 0);
+  av_dict_set(&options, "x264-params", "open-gop=1:scenecut=0:b-adapt=0", 0);
+  ASSERT_GE(avcodec_open2(context.get(), codec, &options), 0);
+  av_dict_free(&options);
+  AVCodecParameters* parameters = avcodec_parameters_alloc();
+  avcodec_parameters_from_context(parameters, context.get());
+  media::OutputFile output;
+  ASSERT_TRUE(output.open(path, parameters, context->time_base, context->framerate, true, 0));
+  avcodec_parameters_free(&parameters);
+  media::PacketPtr packet = media::makePacket();
+  for (int index = 0; index <= frames; ++index) {
+    media::FramePtr frame;
+    if (index < frames) {
+      const Bitmap picture = testing::testFrame(video, index);
+      frame = media::allocateI420(video.width, video.height);
+      media::convertBGRAToI420(picture.data(), picture.stride(), frame.get());
+      frame->pts = index;
+    }
+    ASSERT_GE(avcodec_send_frame(context.get(), frame.get()), 0);
+    while (avcodec_receive_packet(context.get(), packet.get()) == 0) {
+      packet->duration = 1;
+      ASSERT_TRUE(output.write(packet.get(), context->time_base));
+      av_packet_unref(packet.get());
+    }
+  }
+  ASSERT_TRUE(output.finish());
+}
+
+// Copies the packets from the last key picture before `firstShown` on, with
+// times moved so that `firstShown` comes at zero, as a stream-copy trim does:
+// the pictures before it stay in the file for the decoder, and the edit list
+// hides them.
+void copyFrom(const std::filesystem::path& source, const std::filesystem::path& target,
+              int firstShown) {
+  auto input = media::openInput(source);
+  ASSERT_TRUE(input);
+  AVStream* stream = (*input)->streams[0];
+  const std::int64_t shift = firstShown * stream->time_base.den / (30 * stream->time_base.num);
+  std::vector<media::PacketPtr> packets;
+  std::size_t start = 0;
+  for (auto packet = media::makePacket(); av_read_frame(input->get(), packet.get()) >= 0;
+       packet = media::makePacket()) {
+    if ((packet->flags & AV_PKT_FLAG_KEY) && packet->pts <= shift) start = packets.size();
+    packets.push_back(std::move(packet));
+  }
+  media::OutputFile output;
+  ASSERT_TRUE(output.open(target, stream->codecpar, stream->time_base, {30, 1}, true, 0));
+  for (std::size_t index = start; index < packets.size(); ++index) {
+    AVPacket* packet = packets[index].get();
+    packet->pts -= shift;
+    packet->dts -= shift;
+    ASSERT_TRUE(output.write(packet, stream->time_base));
+  }
+  ASSERT_TRUE(output.finish());
+}
+
+TEST_F(AssetTest, OpenGopCutShowsItsFirstPicture) {
+  const auto source = directory.path() / "open-gop.mp4";
+  const auto cut = directory.path() / "cut.mp4";
+  writeOpenGopClip(source, 60);
+  copyFrom(source, cut, 32);
+  auto asset = URLAsset::make(cut);
+  ASSERT_FALSE(asset->loadError());
+  MediaTime actual;
+  auto first = AssetImageGenerator(asset).copyImage(MediaTime::zero(), &actual);
+  ASSERT_TRUE(first) << first.error().detail();
+  EXPECT_EQ(testing::frameIndex(*first), 32);
+  EXPECT_TRUE(testing::near(first->pixel(100, 80), testing::TestVideo{}.color, 8));
+  auto later = AssetImageGenerator(asset).copyImage(MediaTime(10, 30));
+  ASSERT_TRUE(later) << later.error().detail();
+  EXPECT_EQ(testing::frameIndex(*later), 42);
 }
 
 }  // namespace

@@ -286,7 +286,7 @@ TEST_F(ExportSessionTest, TruncatedMediaDataFailsTheExport) {
   auto session = exportTo(URLAsset::make(cut), output);
   EXPECT_EQ(session->status(), AssetExportSessionStatus::failed);
   ASSERT_TRUE(session->error());
-  EXPECT_EQ(*session->error(), MediaError::decodeFailed);
+  EXPECT_EQ(*session->error(), MediaError::incompleteFile);
   EXPECT_FALSE(std::filesystem::exists(output));
 }
 

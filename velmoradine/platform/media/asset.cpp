@@ -77,6 +77,12 @@ VideoFormatDescription describe(const AVStream* stream) {
   return description;
 }
 
+Error incompleteness(const media::StoredSamples& stored) {
+  return Error(MediaError::incompleteFile,
+               "the video file is incomplete: " + std::to_string(stored.present) + " of its " +
+                   std::to_string(stored.indexed) + " frames are in the file");
+}
+
 }  // namespace
 
 Size AssetTrack::presentationSize(PixelAspectRatio aspect) const {
@@ -96,6 +102,7 @@ void URLAsset::load() const {
     AVFormatContext* format = input->get();
     formatName_ = format->iformat->name;
     MediaTime longest = MediaTime::zero();
+    std::optional<Error> missing;
     for (unsigned i = 0; i < format->nb_streams; ++i) {
       const AVStream* stream = format->streams[i];
       const AVCodecParameters* parameters = stream->codecpar;
@@ -123,7 +130,15 @@ void URLAsset::load() const {
       if (const AVCodecDescriptor* descriptor = avcodec_descriptor_get(parameters->codec_id)) {
         track.codecName = descriptor->name;
       }
-      const MediaTime duration = media::streamDuration(format, stream);
+      MediaTime duration = media::streamDuration(format, stream);
+      // A file cut short keeps the index of the whole: say what is there.
+      if (auto stored = media::storedSamples(format, format->streams[i]);
+          stored && !stored->isComplete()) {
+        if (!missing || track.mediaType == MediaType::video) missing = incompleteness(*stored);
+        track.frameCount = stored->present;
+        if (stored->presentDuration.isValid())
+          duration = minimum(duration, stored->presentDuration);
+      }
       track.timeRange = {MediaTime::zero(), duration};
       track.segments.push_back({url_, int(i), track.timeRange, track.timeRange});
       longest = maximum(longest, duration);
@@ -131,6 +146,7 @@ void URLAsset::load() const {
     }
     duration_ = longest;
     if (tracks_.empty()) error_ = Error(MediaError::noVideoTrack, url_.string());
+    if (missing && !error_) error_ = missing;
   });
 }
 

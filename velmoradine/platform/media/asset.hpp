@@ -88,7 +88,9 @@ class Asset {
 };
 
 // A media file, read on first use. An unreadable file gives an asset without
-// tracks, with zero duration and with `loadError()` telling why.
+// tracks, with zero duration and with `loadError()` telling why. A file whose
+// media data ends before its index says (a cut download) describes the part
+// that is there, and `loadError()` says it is incomplete.
 class URLAsset final : public Asset {
  public:
   static std::shared_ptr<URLAsset> make(std::filesystem::path url);

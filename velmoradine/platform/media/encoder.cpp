@@ -103,7 +103,7 @@ void OutputFile::abandon() {
 }
 
 Result<void> Encoder::open(const std::filesystem::path& destination,
-                           const VideoEncoderSettings& settings) {
+                           const VideoEncoderSettings& settings, const YCbCrCoding& coding) {
   quietFFmpegLogging();
   settings_ = settings;
   if (settings.width <= 0 || settings.height <= 0 || settings.width % 2 || settings.height % 2 ||
@@ -123,12 +123,12 @@ Result<void> Encoder::open(const std::filesystem::path& destination,
   context->time_base = timeBase;
   context->framerate = av_inv_q(timeBase);
   context->thread_count = settings.threads;
-  // The converters write BT.601 limited range; the tags say so, so players
-  // do not guess a different matrix.
-  context->color_range = AVCOL_RANGE_MPEG;
-  context->colorspace = AVCOL_SPC_SMPTE170M;
-  context->color_primaries = AVCOL_PRI_SMPTE170M;
-  context->color_trc = AVCOL_TRC_SMPTE170M;
+  // Tagged, so players do not guess a different matrix or range.
+  const bool bt709 = coding.matrix == AVCOL_SPC_BT709;
+  context->color_range = coding.fullRange ? AVCOL_RANGE_JPEG : AVCOL_RANGE_MPEG;
+  context->colorspace = coding.matrix;
+  context->color_primaries = bt709 ? AVCOL_PRI_BT709 : AVCOL_PRI_SMPTE170M;
+  context->color_trc = bt709 ? AVCOL_TRC_BT709 : AVCOL_TRC_SMPTE170M;
   context->sample_aspect_ratio = {1, 1};
   if (settings.keyframeInterval > 0) context->gop_size = settings.keyframeInterval;
   // MPEG-4 keeps the parameter sets in the sample description.

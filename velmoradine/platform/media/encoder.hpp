@@ -10,6 +10,7 @@
 
 #include "velmoradine/platform/media/ffmpeg_support.hpp"
 #include "velmoradine/platform/media/video_writer.hpp"
+#include "velmoradine/platform/media/ycbcr.hpp"
 
 namespace velmoradine::media {
 
@@ -41,7 +42,9 @@ class OutputFile {
 
 class Encoder {
  public:
-  Result<void> open(const std::filesystem::path& destination, const VideoEncoderSettings& settings);
+  // Frames will be coded in `coding`, which the stream's tags say.
+  Result<void> open(const std::filesystem::path& destination, const VideoEncoderSettings& settings,
+                    const YCbCrCoding& coding = {});
   // Encodes a planar 4:2:0 frame of the output size as the next frame.
   Result<void> encode(AVFrame* frame);
   Result<void> finish();

@@ -31,10 +31,20 @@ FramePtr referenceFrame(const AVFrame* frame) {
 
 namespace {
 
+bool isMP4Family(const AVFormatContext* context) {
+  return std::string_view(context->iformat->name).find("mp4") != std::string_view::npos;
+}
+
+// FFmpeg reads image files as one-frame videos; they are pictures, not video.
+bool isStillImage(const AVInputFormat* format) {
+  const std::string_view name = format->name;
+  return name == "image2" || name == "image2pipe" || name.ends_with("_pipe") || name == "gif" ||
+         name == "apng";
+}
+
 // Whether the container's header already says all a reader needs.
 bool headerDescribesStreams(const AVFormatContext* context) {
-  const std::string_view name = context->iformat->name;
-  if (name.find("mp4") == std::string_view::npos) return false;
+  if (!isMP4Family(context)) return false;
   bool anyVideo = false;
   for (unsigned i = 0; i < context->nb_streams; ++i) {
     const AVCodecParameters* parameters = context->streams[i]->codecpar;
@@ -63,10 +73,37 @@ Result<FormatInput> openInput(const std::filesystem::path& path, bool analyzeStr
   int result = avformat_open_input(&context, path.c_str(), nullptr, nullptr);
   if (result < 0) return failure(Error(MediaError::notMedia, ffmpegErrorText(result)));
   FormatInput input(context);
+  if (isStillImage(context->iformat)) {
+    return failure(Error(MediaError::notMedia, "a still image, not a video"));
+  }
   if (!analyzeStreams && headerDescribesStreams(context)) return input;
   result = avformat_find_stream_info(context, nullptr);
   if (result < 0) return failure(Error(MediaError::notMedia, ffmpegErrorText(result)));
   return input;
+}
+
+std::optional<StoredSamples> storedSamples(const AVFormatContext* format, AVStream* stream) {
+  if (!isMP4Family(format) || !format->pb) return std::nullopt;
+  const std::int64_t fileSize = avio_size(format->pb);
+  const int count = avformat_index_get_entries_count(stream);
+  if (fileSize <= 0 || count <= 0) return std::nullopt;
+  StoredSamples samples;
+  samples.indexed = count;
+  const std::int64_t start = avformat_index_get_entry(stream, 0)->timestamp;
+  std::int64_t end = AV_NOPTS_VALUE;
+  for (int i = 0; i < count; ++i) {
+    const AVIndexEntry* entry = avformat_index_get_entry(stream, i);
+    if (entry->pos >= 0 && entry->pos + entry->size <= fileSize) {
+      ++samples.present;
+    } else if (end == AV_NOPTS_VALUE) {
+      end = entry->timestamp;
+    }
+  }
+  if (end != AV_NOPTS_VALUE && stream->time_base.num > 0 && stream->time_base.den > 0) {
+    samples.presentDuration =
+        MediaTime((end - start) * stream->time_base.num, stream->time_base.den);
+  }
+  return samples;
 }
 
 MediaTime streamTime(const AVStream* stream, std::int64_t timestamp) {
@@ -163,8 +200,12 @@ Result<std::unique_ptr<VideoReader>> VideoReader::open(const std::filesystem::pa
   }
   codec->thread_count = options.threads;
   codec->pkt_timebase = stream->time_base;
-  // A damaged stream is reported, not concealed into a plausible picture.
-  codec->err_recognition |= AV_EF_EXPLODE;
+  // Damaged pictures come out flagged and are refused in nextFrame(), so
+  // none is concealed into a plausible picture. The decoder is not told to
+  // stop at the first error (AV_EF_EXPLODE): pictures that the edit list
+  // drops are decoded only to be thrown away, and in a cut made at an
+  // open-GOP I picture the leading ones lack their references; with frame
+  // threads one such error would fail every picture after it.
   result = avcodec_open2(codec, decoder, nullptr);
   if (result < 0) return failure(Error(MediaError::decodeFailed, ffmpegErrorText(result)));
   for (unsigned i = 0; i < format->nb_streams; ++i) {

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -43,11 +44,26 @@ PacketPtr makePacket();
 FramePtr referenceFrame(const AVFrame* frame);
 
 // Opens and probes a media file: `fileNotFound` when nothing is there,
-// `notMedia` when it is not a file FFmpeg can read. MPEG-4 files whose
+// `notMedia` when it is not a file FFmpeg can read or is a still image
+// (whatever its name says). MPEG-4 files whose
 // header describes every video stream are not decoded to learn more unless
 // `analyzeStreams` asks for it (a stream's reordering delay is only known
 // after decoding).
 Result<FormatInput> openInput(const std::filesystem::path& path, bool analyzeStreams = false);
+
+// How much of a stream's indexed media data the file really holds.
+struct StoredSamples {
+  std::int64_t indexed = 0;
+  std::int64_t present = 0;
+  // The length of the samples present, from the decode times of the first
+  // sample and of the first missing one.
+  MediaTime presentDuration;
+  bool isComplete() const { return present == indexed; }
+};
+// Compares an MPEG-4 stream's sample table with the file's size, without
+// reading the samples; nothing for other containers, whose index (if any)
+// does not list every sample.
+std::optional<StoredSamples> storedSamples(const AVFormatContext* format, AVStream* stream);
 
 // A stream's time as media time: (ts - start) in the stream's time base.
 MediaTime streamTime(const AVStream* stream, std::int64_t timestamp);

@@ -2,6 +2,8 @@
 
 #include <libyuv.h>
 
+#include "velmoradine/platform/media/ycbcr.hpp"
+
 extern "C" {
 #include <libswscale/swscale.h>
 }
@@ -19,87 +21,95 @@ FramePtr allocateI420(int width, int height) {
 
 namespace {
 
-bool isPlanar420(const AVFrame* frame) {
-  return frame->format == AV_PIX_FMT_YUV420P || frame->format == AV_PIX_FMT_YUVJ420P;
+bool isEncoderReady(const AVFrame* frame, const YCbCrCoding& coding) {
+  return (frame->format == AV_PIX_FMT_YUV420P || frame->format == AV_PIX_FMT_YUVJ420P) &&
+         codingOf(frame) == coding;
 }
 
-bool isFullRange(const AVFrame* frame) {
-  return frame->format == AV_PIX_FMT_YUVJ420P || frame->color_range == AVCOL_RANGE_JPEG;
+int swscaleColorspace(AVColorSpace space) {
+  switch (space) {
+    case AVCOL_SPC_BT709:
+      return SWS_CS_ITU709;
+    case AVCOL_SPC_BT2020_NCL:
+    case AVCOL_SPC_BT2020_CL:
+      return SWS_CS_BT2020;
+    case AVCOL_SPC_SMPTE240M:
+      return SWS_CS_SMPTE240M;
+    case AVCOL_SPC_FCC:
+      return SWS_CS_FCC;
+    default:
+      return SWS_CS_ITU601;
+  }
 }
 
-// What the encoder writes: planar 4:2:0, BT.601, limited range. Untagged
-// pictures are taken to be BT.601, as the decoders' own converters do.
-bool isEncoderReady(const AVFrame* frame) {
-  return frame->format == AV_PIX_FMT_YUV420P && !isFullRange(frame) &&
-         frame->colorspace != AVCOL_SPC_BT709;
-}
-
-// `frame` as planar 4:2:0 in its own colour coding: itself (referenced) when
-// it already is, else through swscale, which writes BT.601 limited range.
-Result<FramePtr> toPlanar420(const AVFrame* frame) {
-  if (isPlanar420(frame)) return referenceFrame(frame);
-  FramePtr converted = allocateI420(frame->width, frame->height);
-  if (!converted) return failure(Error(MediaError::decodeFailed, "out of memory"));
-  SwsContext* scaler = sws_getContext(
-      frame->width, frame->height, static_cast<AVPixelFormat>(frame->format), frame->width,
-      frame->height, AV_PIX_FMT_YUV420P, SWS_BILINEAR, nullptr, nullptr, nullptr);
+// Pictures in layouts the exact converters do not read (packed, semi-planar,
+// grey, RGB) go through swscale, told the picture's own matrix and range.
+Result<Bitmap> scaleToBGRA(const AVFrame* frame) {
+  SwsContext* scaler =
+      sws_getContext(frame->width, frame->height, static_cast<AVPixelFormat>(frame->format),
+                     frame->width, frame->height, AV_PIX_FMT_BGRA,
+                     SWS_POINT | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT | SWS_FULL_CHR_H_INP,
+                     nullptr, nullptr, nullptr);
   if (!scaler) return failure(Error(MediaError::decodeFailed, "unsupported pixel format"));
-  sws_scale(scaler, frame->data, frame->linesize, 0, frame->height, converted->data,
-            converted->linesize);
+  const int* coefficients = sws_getCoefficients(swscaleColorspace(frame->colorspace));
+  sws_setColorspaceDetails(scaler, coefficients, isFullRange(frame) ? 1 : 0, coefficients, 1, 0,
+                           1 << 16, 1 << 16);
+  Bitmap picture = Bitmap::uninitialized(frame->width, frame->height);
+  std::uint8_t* planes[4] = {picture.data(), nullptr, nullptr, nullptr};
+  const int strides[4] = {picture.stride(), 0, 0, 0};
+  sws_scale(scaler, frame->data, frame->linesize, 0, frame->height, planes, strides);
   sws_freeContext(scaler);
-  converted->pts = frame->pts;
-  converted->best_effort_timestamp = frame->best_effort_timestamp;
-  converted->color_range = AVCOL_RANGE_MPEG;
-  converted->colorspace = AVCOL_SPC_SMPTE170M;
-  return converted;
+  return picture;
 }
 
-const libyuv::YuvConstants& yuvConstants(const AVFrame* frame) {
-  const bool bt709 = frame->colorspace == AVCOL_SPC_BT709;
-  if (isFullRange(frame)) return bt709 ? libyuv::kYuvF709Constants : libyuv::kYuvJPEGConstants;
-  return bt709 ? libyuv::kYuvH709Constants : libyuv::kYuvI601Constants;
+Result<Bitmap> uprightBGRA(const AVFrame* frame) {
+  const auto layout = planarLayout(frame);
+  if (!layout) return scaleToBGRA(frame);
+  Bitmap picture = Bitmap::uninitialized(frame->width, frame->height);
+  planarToBGRA(frame, *layout, picture);
+  return picture;
 }
 
-void planar420ToBGRA(const AVFrame* frame, Bitmap& target) {
-  libyuv::I420ToARGBMatrix(frame->data[0], frame->linesize[0], frame->data[1], frame->linesize[1],
-                           frame->data[2], frame->linesize[2], target.data(), target.stride(),
-                           &yuvConstants(frame), frame->width, frame->height);
+// The encoder takes planar 4:2:0 whatever the range; the range is in the tags.
+void tag(AVFrame* frame, const YCbCrCoding& coding) {
+  frame->format = AV_PIX_FMT_YUV420P;
+  frame->color_range = coding.fullRange ? AVCOL_RANGE_JPEG : AVCOL_RANGE_MPEG;
+  frame->colorspace = coding.matrix;
 }
 
 }  // namespace
 
-Result<FramePtr> toI420(const AVFrame* frame) {
-  if (isEncoderReady(frame)) return referenceFrame(frame);
-  auto planar = toPlanar420(frame);
-  if (!planar) return planar;
-  if (isEncoderReady(planar->get())) return planar;
-  // Coded with another matrix or range: re-coded through BGRA, so that the
-  // colours survive the encoder's BT.601 tags.
-  const AVFrame* source = planar->get();
-  Bitmap picture = Bitmap::uninitialized(source->width, source->height);
-  planar420ToBGRA(source, picture);
-  FramePtr converted = allocateI420(source->width, source->height);
+Result<FramePtr> toI420(const AVFrame* frame, const YCbCrCoding& coding) {
+  if (isEncoderReady(frame, coding)) {
+    FramePtr same = referenceFrame(frame);
+    tag(same.get(), coding);
+    return same;
+  }
+  FramePtr converted = allocateI420(frame->width, frame->height);
   if (!converted) return failure(Error(MediaError::decodeFailed, "out of memory"));
-  convertBGRAToI420(picture.data(), picture.stride(), converted.get());
-  converted->pts = source->pts;
-  converted->best_effort_timestamp = source->best_effort_timestamp;
-  converted->color_range = AVCOL_RANGE_MPEG;
-  converted->colorspace = AVCOL_SPC_SMPTE170M;
+  converted->pts = frame->pts;
+  converted->best_effort_timestamp = frame->best_effort_timestamp;
+  tag(converted.get(), coding);
+  if (const auto layout = planarLayout(frame)) {
+    planarToI420(frame, *layout, coding, converted.get());
+  } else if (coding != YCbCrCoding{}) {
+    return failure(Error(MediaError::decodeFailed, "unsupported pixel format"));
+  } else {
+    auto picture = scaleToBGRA(frame);
+    if (!picture) return failure(picture.error());
+    convertBGRAToI420(picture->data(), picture->stride(), converted.get());
+  }
   return converted;
 }
 
-Result<Bitmap> toBGRA(const AVFrame* source, int rotation) {
-  auto planar = toPlanar420(source);
-  if (!planar) return failure(planar.error());
-  const AVFrame* frame = planar->get();
-  Bitmap upright = Bitmap::uninitialized(frame->width, frame->height);
-  planar420ToBGRA(frame, upright);
-  if (rotation == 0) return upright;
+Result<Bitmap> toBGRA(const AVFrame* frame, int rotation) {
+  auto upright = uprightBGRA(frame);
+  if (!upright || rotation == 0) return upright;
   const bool swaps = rotation == 90 || rotation == 270;
   Bitmap turned = Bitmap::uninitialized(swaps ? frame->height : frame->width,
                                         swaps ? frame->width : frame->height);
-  libyuv::ARGBRotate(upright.data(), upright.stride(), turned.data(), turned.stride(), frame->width,
-                     frame->height, static_cast<libyuv::RotationMode>(rotation));
+  libyuv::ARGBRotate(upright->data(), upright->stride(), turned.data(), turned.stride(),
+                     frame->width, frame->height, static_cast<libyuv::RotationMode>(rotation));
   return turned;
 }
 

@@ -1,19 +1,21 @@
 #pragma once
 
 // Private to the media layer: moving decoded frames between pixel formats.
-// libyuv does the BT.601 conversions on the hot path; swscale only brings
-// unusual source formats to planar 4:2:0 first.
+// Planar Y'CbCr pictures of any matrix, range, depth and subsampling go
+// through the exact converters of ycbcr.hpp; swscale handles the rest.
 
 #include "velmoradine/platform/foundation/error.hpp"
 #include "velmoradine/platform/graphics/bitmap.hpp"
 #include "velmoradine/platform/media/ffmpeg_support.hpp"
+#include "velmoradine/platform/media/ycbcr.hpp"
 
 namespace velmoradine::media {
 
-// `frame` as the encoder takes it: planar 8-bit 4:2:0, BT.601, limited range
-// (itself, referenced, when it already is; BT.709 and full-range pictures are
-// re-coded so that their colours stay the same).
-Result<FramePtr> toI420(const AVFrame* frame);
+// `frame` as the encoder takes it: planar 8-bit 4:2:0 in `coding`, BT.601
+// limited range unless told otherwise (itself, referenced, when it already
+// is; pictures coded otherwise are re-coded so that their colours stay the
+// same).
+Result<FramePtr> toI420(const AVFrame* frame, const YCbCrCoding& coding = {});
 // The frame as opaque BGRA, turned clockwise by `rotation` (0, 90, 180, 270).
 Result<Bitmap> toBGRA(const AVFrame* frame, int rotation);
 // An empty planar 4:2:0 frame of the given size.

@@ -36,6 +36,8 @@ class MediaErrorCategory final : public ErrorCategory {
         return "The composition cannot be exported.";
       case MediaError::cancelled:
         return "The operation was cancelled.";
+      case MediaError::incompleteFile:
+        return "The video file is incomplete.";
     }
     return "An unknown media error occurred.";
   }

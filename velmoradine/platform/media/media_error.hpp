@@ -22,6 +22,7 @@ enum class MediaError {
   invalidTimeRange,
   invalidComposition,
   cancelled,
+  incompleteFile,
 };
 
 const ErrorCategory& mediaErrorCategory();

@@ -304,8 +304,8 @@ struct LayerDraw {
 
 class Compositor {
  public:
-  Compositor(const ExportJob& job, int canvasWidth, int canvasHeight)
-      : job_(job), width_(canvasWidth), height_(canvasHeight) {}
+  Compositor(const ExportJob& job, int canvasWidth, int canvasHeight, YCbCrCoding coding)
+      : job_(job), width_(canvasWidth), height_(canvasHeight), coding_(coding) {}
 
   Result<void> prepare() {
     plan_ = job_.overlay.get();
@@ -366,7 +366,7 @@ class Compositor {
     if (draws.size() == 1 && draws[0].opacity >= 0.999 && draws[0].transform.b == 0 &&
         draws[0].transform.c == 0 && draws[0].transform.a > 0 && draws[0].transform.d > 0) {
       const LayerDraw& draw = draws[0];
-      auto planar = toI420(draw.frame);
+      auto planar = toI420(draw.frame, coding_);
       if (!planar) return planar;
       const EvenRect rect = toEvenRect(
           draw.transform.apply(Rect(0, 0, double(draw.frame->width), double(draw.frame->height))));
@@ -479,6 +479,7 @@ class Compositor {
   const ExportJob& job_;
   int width_;
   int height_;
+  YCbCrCoding coding_;
   OverlayPlan* plan_ = nullptr;
   FramePtr underPlanar_;
   std::vector<Band> bands_;
@@ -487,6 +488,48 @@ class Compositor {
 
 int evenDown(double value) {
   return std::max(2, static_cast<int>(std::floor(value / 2)) * 2);
+}
+
+// The coding of the output. A picture that is one source's alone keeps that
+// source's BT.601 or BT.709 matrix and range, so its samples pass unchanged
+// or are rounded once: a second rounding into another coding would cost up to
+// a level in each channel. Anything drawn is BT.601 limited range, as the
+// drawing code writes.
+// A source's coding, when the exact converters read its pictures and the
+// encoder can be told its matrix.
+std::optional<YCbCrCoding> keepableCoding(const TrackSegment& segment) {
+  // The pixel format and the bitstream's tags are known once a picture has
+  // been decoded.
+  auto input = openInput(segment.sourcePath, true);
+  if (!input || segment.streamIndex < 0 ||
+      segment.streamIndex >= static_cast<int>((*input)->nb_streams)) {
+    return std::nullopt;
+  }
+  const AVCodecParameters* parameters = (*input)->streams[segment.streamIndex]->codecpar;
+  const YCbCrCoding coding = codingOf(parameters);
+  if (!isPlanarFormat(static_cast<AVPixelFormat>(parameters->format)) ||
+      (coding.matrix != AVCOL_SPC_SMPTE170M && coding.matrix != AVCOL_SPC_BT709)) {
+    return std::nullopt;
+  }
+  return coding;
+}
+
+YCbCrCoding outputCoding(const ExportJob& job) {
+  if (job.videoComposition || job.overlay || job.tracks.size() != 1) return {};
+  std::optional<YCbCrCoding> shared;
+  const TrackSegment* previous = nullptr;
+  for (const TrackSegment& segment : job.tracks.front().segments) {
+    if (segment.isEmpty()) continue;
+    if (previous && previous->sourcePath == segment.sourcePath &&
+        previous->streamIndex == segment.streamIndex) {
+      continue;
+    }
+    previous = &segment;
+    const auto coding = keepableCoding(segment);
+    if (!coding || (shared && *shared != *coding)) return {};
+    shared = coding;
+  }
+  return shared.value_or(YCbCrCoding{});
 }
 
 }  // namespace
@@ -510,11 +553,12 @@ Result<void> renderExport(const ExportJob& job, VideoEncoderSettings settings) {
     canvasWidth = evenDown(job.tracks.front().naturalSize.width);
     canvasHeight = evenDown(job.tracks.front().naturalSize.height);
   }
-  Compositor compositor(job, canvasWidth, canvasHeight);
+  const YCbCrCoding coding = outputCoding(job);
+  Compositor compositor(job, canvasWidth, canvasHeight, coding);
   if (auto prepared = compositor.prepare(); !prepared) return prepared;
 
   Encoder encoder;
-  if (auto opened = encoder.open(job.output, settings); !opened) return opened;
+  if (auto opened = encoder.open(job.output, settings, coding); !opened) return opened;
 
   FrameQueue queue;
   std::atomic<bool> stop{false};
