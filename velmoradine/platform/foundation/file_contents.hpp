@@ -15,6 +15,10 @@ namespace velmoradine {
 // directory with EISDIR, any other file that is not regular (a pipe, a
 // device, which could block or never end) with EINVAL.
 Result<Data> readContents(const std::filesystem::path& path);
+// The same, for files that are never large (settings, pictures, documents):
+// one larger than `maximumSize` bytes, or growing past it while being read,
+// fails with EFBIG instead of filling memory.
+Result<Data> readContents(const std::filesystem::path& path, std::size_t maximumSize);
 
 // A buffer of `size` zero bytes. Buffers of megabytes are advised onto 2 MiB
 // pages: fresh memory costs a page fault per page, and a 20 MB video in
