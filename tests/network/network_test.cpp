@@ -9,6 +9,7 @@
 #include "tests/network/network_test_support.hpp"
 #include "tests/support/main_bundle_fixture.hpp"
 #include "tests/support/scripted_server.hpp"
+#include "velmoradine/core/bundle_readers.hpp"
 #include "velmoradine/core/deployment.hpp"
 #include "velmoradine/network/hashing.hpp"
 #include "velmoradine/platform/foundation/console.hpp"
@@ -218,6 +219,34 @@ TEST_F(NetworkTest, WithoutAnApiKeyEveryEndpointFailsBeforeReturningAndSendsNoth
                   line("[network POST /share] - failure", unauthorized, unexpected),
                   line("[network POST /share/activate] - failure", unauthorized, unexpected),
                   line("[network DELETE /share/activate] - failure", unauthorized, unexpected)));
+  EXPECT_EQ(server.requestCount(), 0u);
+}
+
+TEST_F(NetworkTest, AnInvalidServiceAddressFailsEveryRequestAtOnceAndSendsNothingAnywhere) {
+  const Error invalid(ConfigurationError::invalidServiceAddress, "VelmoradineEventsURL: test");
+  auto misconfigured = std::make_shared<Network>(
+      session, authentication, contrib, *URL::parse(server.url("/v1/api/sdk/")), failure(invalid));
+  ASSERT_EQ(misconfigured->configurationError(), invalid);
+  EXPECT_EQ(capture.lines().size(), 1u);
+
+  Received<ApplicationResponse> application;
+  misconfigured->application(application.completion());
+  Received<ShareResponse> share;
+  misconfigured->shareRequest(sampleShareRequest(), share.completion());
+  Received<EmptyResponse> remove;
+  misconfigured->deleteShare(DeleteShareRequest{"tok"}, remove.completion());
+  Received<void> events;
+  misconfigured->batchUploadEvents({}, events.completion());
+  Received<void> upload;
+  misconfigured->uploadWithConfigurable(
+      Configurable{DirectUpload{*URL::parse(server.url("/storage")), {}}},
+      std::make_shared<const Data>(), upload.completion());
+
+  EXPECT_EQ(application.result().error(), invalid);
+  EXPECT_EQ(share.result().error(), invalid);
+  EXPECT_EQ(remove.result().error(), invalid);
+  EXPECT_EQ(events.result().error(), invalid);
+  EXPECT_EQ(upload.result().error(), invalid);
   EXPECT_EQ(server.requestCount(), 0u);
 }
 
@@ -606,8 +635,8 @@ TEST(NetworkError, TheHostMayTranslateTheDescriptions) {
 
 TEST(NetworkDefaults, BaseAddressesDefaultToTheBuildSettings) {
   testing::TemporaryMainBundle bundle;
-  EXPECT_EQ(Network::defaultBaseURL().absoluteString(), deployment::kDefaultAPIBaseURL);
-  EXPECT_EQ(Network::defaultAnalyticsBaseURL().absoluteString(), deployment::kDefaultEventsURL);
+  EXPECT_EQ(Network::defaultBaseURL()->absoluteString(), deployment::kDefaultAPIBaseURL);
+  EXPECT_EQ(Network::defaultAnalyticsBaseURL()->absoluteString(), deployment::kDefaultEventsURL);
 }
 
 TEST(NetworkDefaults, TheHostOverridesTheBaseAddresses) {
@@ -615,8 +644,8 @@ TEST(NetworkDefaults, TheHostOverridesTheBaseAddresses) {
   bundle.writeInfoPlist({{"VelmoradineAPIBaseURL", "http://api.example.test/v2/sdk"},
                          {"VelmoradineEventsURL", "http://events.example.test/v1/events"}});
   // A base without its trailing slash would lose its last segment in resolution.
-  EXPECT_EQ(Network::defaultBaseURL().absoluteString(), "http://api.example.test/v2/sdk/");
-  EXPECT_EQ(Network::defaultAnalyticsBaseURL().absoluteString(),
+  EXPECT_EQ(Network::defaultBaseURL()->absoluteString(), "http://api.example.test/v2/sdk/");
+  EXPECT_EQ(Network::defaultAnalyticsBaseURL()->absoluteString(),
             "http://events.example.test/v1/events");
 }
 
