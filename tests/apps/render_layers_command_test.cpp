@@ -82,6 +82,8 @@ struct HostileDescription {
   const char* name;
   std::string layer;
   const char* reason;
+  // Test names and failure messages show the case by its name.
+  friend void PrintTo(const HostileDescription& value, std::ostream* out) { *out << value.name; }
 };
 
 class RenderLayersHostile : public ::testing::TestWithParam<HostileDescription> {};

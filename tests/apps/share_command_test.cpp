@@ -102,6 +102,8 @@ TEST_F(ShareCommand, PrintsTheLinkOnceLiveThenDeletesTheShare) {
 struct Fault {
   const char* name;
   std::vector<std::string> arguments;
+  // Test names and failure messages show the case by its name.
+  friend void PrintTo(const Fault& value, std::ostream* out) { *out << value.name; }
 };
 
 class ShareCommandFault : public ShareCommand, public ::testing::WithParamInterface<Fault> {};
@@ -158,6 +160,8 @@ TEST_F(ShareCommand, FilesThatAreNotVideosAreRefusedBeforeAnythingIsSent) {
 struct BadAddress {
   const char* name;
   PropertyList value;
+  // Test names and failure messages show the case by its name.
+  friend void PrintTo(const BadAddress& value, std::ostream* out) { *out << value.name; }
 };
 
 class ShareCommandBadAddress : public ShareCommand,

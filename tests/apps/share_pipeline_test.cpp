@@ -93,6 +93,8 @@ struct LinkCase {
   const char* name;
   const char* link;
   std::optional<std::string> printed;
+  // Test names and failure messages show the case by its name.
+  friend void PrintTo(const LinkCase& value, std::ostream* out) { *out << value.name; }
 };
 
 class PrintableLink : public ::testing::TestWithParam<LinkCase> {};

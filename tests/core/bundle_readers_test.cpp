@@ -51,6 +51,8 @@ TEST(BundleReaders, ServiceAddressesFallBackToTheBuildDefaults) {
 struct InvalidAddress {
   const char* name;
   PropertyList value;
+  // Test names and failure messages show the case by its name.
+  friend void PrintTo(const InvalidAddress& value, std::ostream* out) { *out << value.name; }
 };
 
 class InvalidServiceAddress : public ::testing::TestWithParam<InvalidAddress> {};
