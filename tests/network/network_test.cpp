@@ -250,6 +250,58 @@ TEST_F(NetworkTest, AnInvalidServiceAddressFailsEveryRequestAtOnceAndSendsNothin
   EXPECT_EQ(server.requestCount(), 0u);
 }
 
+// A session that keeps the requests it is given and never answers them.
+class RecordingSession final : public URLSession {
+ public:
+  class Task final : public URLSessionTask {
+   public:
+    explicit Task(URLRequest request) : request_(std::move(request)) {}
+    void resume() override {}
+    void cancel() override {}
+    State state() const override { return State::suspended; }
+    std::uint64_t taskIdentifier() const override { return 0; }
+    const URLRequest& originalRequest() const override { return request_; }
+
+   private:
+    URLRequest request_;
+  };
+
+  std::shared_ptr<URLSessionTask> dataTask(URLRequest request, DataTaskCompletion) override {
+    requests.push_back(request);
+    return std::make_shared<Task>(std::move(request));
+  }
+  std::shared_ptr<URLSessionTask> downloadTask(URLRequest request,
+                                               DownloadTaskCompletion) override {
+    return std::make_shared<Task>(std::move(request));
+  }
+  const URLSessionConfiguration& configuration() const override { return configuration_; }
+  const std::shared_ptr<DispatchQueue>& delegateQueue() const override { return queue_; }
+
+  std::vector<URLRequest> requests;
+
+ private:
+  URLSessionConfiguration configuration_ = URLSessionConfiguration::ephemeral();
+  std::shared_ptr<DispatchQueue> queue_;
+};
+
+// A backend trickling a byte every few seconds never trips the idle time-out;
+// the overall deadline bounds every API request all the same.
+TEST_F(NetworkTest, EveryAPIRequestHasASixtySecondDeadlineForTheWholeExchange) {
+  auto recording = std::make_shared<RecordingSession>();
+  auto recorded = makeNetwork(recording);
+  recorded->application([](Result<ApplicationResponse>) {});
+  recorded->uploadContext(UGCContext("tag"), [](Result<ContextResponse>) {});
+  recorded->shareRequest(sampleShareRequest(), [](Result<ShareResponse>) {});
+  recorded->activateShare(ActivateRequest{true, false, "tok"}, [](Result<EmptyResponse>) {});
+  recorded->deleteShare(DeleteShareRequest{"tok"}, [](Result<EmptyResponse>) {});
+  recorded->batchUploadEvents({}, [](Result<void>) {});
+  ASSERT_EQ(recording->requests.size(), 6u);
+  for (const URLRequest& request : recording->requests) {
+    EXPECT_EQ(request.totalTimeoutInterval(), std::chrono::seconds(60))
+        << request.url().absoluteString();
+  }
+}
+
 TEST_F(NetworkTest, A401FailsAsNotAuthenticatedEvenWhenTheBodyDecodes) {
   server.reply("GET", "/v1/api/sdk/application", ScriptedResponse{401, R"({"slug": "app"})"});
   Received<ApplicationResponse> received;
