@@ -1,15 +1,20 @@
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <fstream>
-#include <sstream>
 
 #include "commands.hpp"
+#include "velmoradine/platform/foundation/file_contents.hpp"
 #include "velmoradine/platform/graphics/renderer.hpp"
 #include "velmoradine/ugc/layer_description.hpp"
 
 namespace velmoradine::cli {
+namespace {
+
+// A description is text of kilobytes; only a regular file up to this size is
+// read, so a device or a pipe named as one cannot hang the command.
+constexpr std::size_t kLargestDescription = std::size_t{16} << 20;
+
+}  // namespace
 
 // Renders a JSON description of a layer tree to a PNG (docs/graphics.md
 // gives the form). Nothing is written when the description has an error.
@@ -17,15 +22,15 @@ int renderLayersCommand(const Arguments& arguments) {
   if (arguments.size() != 2) return usageError("render-layers");
   const std::filesystem::path input = arguments[0];
   const std::filesystem::path output = arguments[1];
-  errno = 0;
-  std::ifstream file(input, std::ios::binary);
-  std::stringstream text;
-  if (!file || !(text << file.rdbuf())) {
+  Result<Data> text = readContents(input, kLargestDescription);
+  if (!text) {
+    // The error's own text names the file again; the reason alone follows it.
     std::fprintf(stderr, "render-layers: cannot read %s: %s\n", input.c_str(),
-                 errno ? std::strerror(errno) : "unreadable");
+                 text.error().code().message().c_str());
     return 1;
   }
-  auto tree = parseLayerTreeDescription(text.str(), input.parent_path());
+  auto tree =
+      parseLayerTreeDescription(std::string(text->begin(), text->end()), input.parent_path());
   if (!tree) {
     std::fprintf(stderr, "render-layers: %s\n", tree.error().localizedDescription().c_str());
     return 1;

@@ -4,161 +4,43 @@
 //
 // Progress is observed by handing the content providers that wrap the kit's
 // own network client and renderer: every call passes through unchanged.
+//
+// Whatever happens, the command leaves no share behind unless asked to keep
+// the link: after a failure past the share's creation it deletes the share,
+// as a host does, and when that deletion fails it says the link may still be
+// live and exits non-zero.
 
 #include <cstdio>
-#include <mutex>
+#include <expected>
 #include <optional>
 #include <string>
 
 #include "commands.hpp"
-#include "velmoradine/network/network.hpp"
-#include "velmoradine/platform/dispatch/dispatch_queue.hpp"
+#include "share_pipeline.hpp"
 #include "velmoradine/platform/dispatch/run_loop.hpp"
+#include "velmoradine/platform/media/asset.hpp"
 #include "velmoradine/share/video_content.hpp"
 
 namespace velmoradine::cli {
 namespace {
 
-constexpr auto kPipelineTimeout = std::chrono::minutes(10);
+using Clock = std::chrono::steady_clock;
+
+// The whole command: rendering, uploads of up to a gigabyte, activation.
+constexpr auto kCommandDeadline = std::chrono::minutes(10);
+// The deletion is given this long even once the command's deadline has
+// passed: a share must not be left behind for want of a minute. It is the
+// API's own deadline for one request, with a margin.
+constexpr auto kDeletionGrace = std::chrono::seconds(65);
 
 void say(const std::string& line) {
   std::printf("* %s\n", line.c_str());
   std::fflush(stdout);
 }
 
-// Watches the pipeline through the providers it is given and remembers the
-// outcome. Completions arrive on several threads; the main loop is woken on
-// every change.
-class PipelineObserver final : public NetworkShareProtocol,
-                               public NetworkUploadProtocol,
-                               public RenderProtocol {
- public:
-  explicit PipelineObserver(ShareManagerProviders inner) : inner_(std::move(inner)) {}
-
-  void renderThumbnailAndVideo(const std::filesystem::path& videoURL,
-                               std::function<void(Result<ThumbnailAndVideo>)> completion) override {
-    inner_.render->renderThumbnailAndVideo(
-        videoURL, [this, completion = std::move(completion)](Result<ThumbnailAndVideo> result) {
-          if (result) {
-            say("preview rendered: " + std::to_string(result->thumbnail.size()) +
-                " bytes of JPEG; video: " + std::to_string(result->video.size()) + " bytes");
-          } else {
-            fail(result.error());
-          }
-          completion(std::move(result));
-        });
-  }
-
-  void shareRequest(const ShareRequest& share,
-                    NetworkCompletion<ShareResponse> completion) override {
-    inner_.shareNetwork->shareRequest(
-        share, [this, completion = std::move(completion)](Result<ShareResponse> result) mutable {
-          if (result) {
-            say("share created: " + result->shareable.link);
-          } else {
-            fail(result.error());
-          }
-          completion(std::move(result));
-        });
-  }
-
-  void activateShare(const ActivateRequest& activate,
-                     NetworkCompletion<EmptyResponse> completion) override {
-    std::string what = activate.video_content ? "video" : "preview image";
-    inner_.shareNetwork->activateShare(activate, [this, what, completion = std::move(completion)](
-                                                     Result<EmptyResponse> result) mutable {
-      if (result) {
-        say(what + " activated");
-        activated();
-      } else {
-        fail(result.error());
-      }
-      completion(std::move(result));
-    });
-  }
-
-  void deleteShare(const DeleteShareRequest& deleteRequest,
-                   NetworkCompletion<EmptyResponse> completion) override {
-    inner_.shareNetwork->deleteShare(deleteRequest, [this, completion = std::move(completion)](
-                                                        Result<EmptyResponse> result) mutable {
-      say(result ? "share deleted"
-                 : "share deletion failed: " + result.error().localizedDescription());
-      {
-        std::lock_guard lock(mutex_);
-        deleted_ = true;
-      }
-      wake();
-      completion(std::move(result));
-    });
-  }
-
-  void upload(const UploadPlan& plan, std::shared_ptr<const Data> data,
-              NetworkCompletion<void> completion) override {
-    std::string what = std::to_string(data->size()) + " bytes";
-    if (plan.configurable) {
-      const auto& headers = plan.configurable->direct_upload.headers;
-      if (auto type = headers.find("Content-Type"); type != headers.end()) {
-        what += " of " + type->second;
-      }
-    }
-    inner_.uploadNetwork->upload(
-        plan, std::move(data),
-        [this, what, completion = std::move(completion)](Result<void> result) mutable {
-          if (result) {
-            say("uploaded " + what);
-          } else {
-            fail(result.error());
-          }
-          completion(std::move(result));
-        });
-  }
-
-  void uploadWithConfigurable(const Configurable& configurable, std::shared_ptr<const Data> data,
-                              NetworkCompletion<void> completion) override {
-    inner_.uploadNetwork->uploadWithConfigurable(configurable, std::move(data),
-                                                 std::move(completion));
-  }
-
-  bool finished() const {
-    std::lock_guard lock(mutex_);
-    return error_ || activations_ == 2;
-  }
-  bool deleted() const {
-    std::lock_guard lock(mutex_);
-    return deleted_;
-  }
-  std::optional<Error> error() const {
-    std::lock_guard lock(mutex_);
-    return error_;
-  }
-
- private:
-  static void wake() {
-    DispatchQueue::main()->async([] {});
-  }
-
-  void fail(const Error& error) {
-    {
-      std::lock_guard lock(mutex_);
-      if (!error_) error_ = error;
-    }
-    wake();
-  }
-
-  void activated() {
-    {
-      std::lock_guard lock(mutex_);
-      ++activations_;
-    }
-    wake();
-  }
-
-  const ShareManagerProviders inner_;
-  mutable std::mutex mutex_;
-  std::optional<Error> error_;
-  int activations_ = 0;
-  bool deleted_ = false;
-};
+void complain(const std::string& line) {
+  std::fprintf(stderr, "error: %s\n", line.c_str());
+}
 
 struct ShareOptions {
   std::string video;
@@ -183,52 +65,96 @@ std::optional<ShareOptions> parse(const Arguments& arguments) {
   return options;
 }
 
+// Why `path` is not a video that can be shared, judged from the file's index
+// without reading its media data: a regular file that opens as media with a
+// video track and a duration. Nothing when it is one.
+std::optional<std::string> videoProblem(const std::filesystem::path& path) {
+  std::error_code code;
+  const auto status = std::filesystem::status(path, code);
+  if (code) return code.message();
+  if (!std::filesystem::is_regular_file(status)) return "it is not a regular file";
+  auto asset = URLAsset::make(path);
+  if (auto error = asset->loadError()) return errorText(*error);
+  if (asset->tracksWithMediaType(MediaType::video).empty()) return "it has no video track";
+  if (asset->duration() <= MediaTime::zero()) return "it has no duration";
+  return std::nullopt;
+}
+
+Clock::duration remaining(Clock::time_point deadline) {
+  return std::max(deadline - Clock::now(), Clock::duration::zero());
+}
+
+// Deletes the share, as a host does when its link is not to be kept, and
+// waits for the answer. True when no share is left behind.
+bool withdraw(VideoContent& content, const PipelineObserver& observer, Clock::time_point deadline) {
+  const bool created = observer.shareCreated();
+  content.cleanupContent({});
+  if (!created) return true;
+  const auto allowed = std::max(remaining(deadline), Clock::duration(kDeletionGrace));
+  RunLoop::main().runUntil([&] { return observer.deletion().has_value(); }, allowed);
+  std::optional<std::optional<Error>> deletion = observer.deletion();
+  if (deletion && !*deletion) return true;
+  complain("the share could not be deleted: its link may still be live");
+  return false;
+}
+
+// The link to print once the pipeline has settled, or why there is none.
+std::expected<std::string, std::string> publicLink(const VideoContent& content,
+                                                   const PipelineObserver& observer) {
+  if (auto error = observer.error()) return std::unexpected(errorText(*error));
+  auto strategy = content.linkPreviewStrategy();
+  if (!strategy) return std::unexpected("the share went live without a link");
+  std::optional<std::string> link = printableLink(strategy->link());
+  if (!link) {
+    return std::unexpected("the backend returned a link that is not http(s): " +
+                           escapeControlCharacters(strategy->link()));
+  }
+  return *link;
+}
+
+int share(const ShareOptions& options) {
+  const auto deadline = Clock::now() + kCommandDeadline;
+  if (auto problem = videoProblem(options.video)) {
+    complain(options.video + " is not a video that can be shared: " + *problem);
+    return 1;
+  }
+  VideoContentProviders providers = VideoContentProviders::defaults();
+  auto observer = std::make_shared<PipelineObserver>(providers.videoManagerProviders, say);
+  providers.videoManagerProviders = ShareManagerProviders{observer, observer, observer};
+  auto content =
+      VideoContent::create(URL::fileURL(options.video), options.title, std::move(providers));
+  if (!content) {
+    complain(errorText(content.error()));
+    return 1;
+  }
+  say("sharing " + options.video);
+  if (!RunLoop::main().runUntil([&] { return observer->settled(); }, remaining(deadline))) {
+    complain("the share did not complete in time");
+    withdraw(**content, *observer, deadline);
+    return 1;
+  }
+  std::expected<std::string, std::string> link = publicLink(**content, *observer);
+  if (!link) {
+    complain(link.error());
+    withdraw(**content, *observer, deadline);
+    return 1;
+  }
+  std::printf("Public link: %s\n", link->c_str());
+  std::fflush(stdout);
+  if (options.keepLink) {
+    (*content)->cleanupContent({ShareStretegyType::linkPreview});
+    say("link kept");
+    return 0;
+  }
+  return withdraw(**content, *observer, deadline) ? 0 : 1;
+}
+
 }  // namespace
 
 int shareCommand(const Arguments& arguments) {
   std::optional<ShareOptions> options = parse(arguments);
   if (!options) return usageError("share");
-  VideoContentProviders providers = VideoContentProviders::defaults();
-  auto observer = std::make_shared<PipelineObserver>(providers.videoManagerProviders);
-  providers.videoManagerProviders = ShareManagerProviders{observer, observer, observer};
-
-  auto content =
-      VideoContent::create(URL::fileURL(options->video), options->title, std::move(providers));
-  if (!content) {
-    std::fprintf(stderr, "error: %s\n", content.error().localizedDescription().c_str());
-    return 1;
-  }
-  say("sharing " + options->video);
-  if (!RunLoop::main().runUntil([&] { return observer->finished(); }, kPipelineTimeout)) {
-    std::fprintf(stderr, "error: the share did not complete in time\n");
-    return 1;
-  }
-  if (auto error = observer->error()) {
-    std::fprintf(stderr, "error: %s\n", error->localizedDescription().c_str());
-    return 1;
-  }
-  // The share is live once both files are activated; the content hands out
-  // its link from then on.
-  RunLoop::main().runUntil([&] { return (*content)->linkPreviewAvailable(); });
-  auto link = (*content)->linkPreviewStrategy();
-  if (!link) {
-    std::fprintf(stderr, "error: the share went live without a link\n");
-    return 1;
-  }
-  std::printf("Public link: %s\n", link->link().c_str());
-  std::fflush(stdout);
-
-  if (options->keepLink) {
-    (*content)->cleanupContent({ShareStretegyType::linkPreview});
-    say("link kept");
-    return 0;
-  }
-  (*content)->cleanupContent({});
-  if (!RunLoop::main().runUntil([&] { return observer->deleted(); }, std::chrono::minutes(2))) {
-    std::fprintf(stderr, "error: the share was not deleted in time\n");
-    return 1;
-  }
-  return 0;
+  return share(*options);
 }
 
 }  // namespace velmoradine::cli

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <fstream>
 
@@ -64,6 +65,61 @@ TEST(RenderLayersCommand, MissingDescriptionAndBadUsage) {
   std::string usage = "'" + hostProgram().string() + "' render-layers only-one 2>/dev/null";
   EXPECT_EQ(testing::runShellCommand(usage).exitStatus, 2);
 }
+
+// `depth` levels of `open` … `close` around a number.
+std::string nested(int depth, const std::string& open, const std::string& close) {
+  std::string text;
+  for (int i = 0; i < depth; ++i) text += open;
+  text += "1";
+  for (int i = 0; i < depth; ++i) text += close;
+  return text;
+}
+
+struct HostileDescription {
+  const char* name;
+  std::string layer;
+  const char* reason;
+  // Test names and failure messages show the case by its name.
+  friend void PrintTo(const HostileDescription& value, std::ostream* out) { *out << value.name; }
+};
+
+class RenderLayersHostile : public ::testing::TestWithParam<HostileDescription> {};
+
+// Descriptions and files meant to exhaust the stack, memory or patience get
+// a clear error, and nothing is written.
+TEST_P(RenderLayersHostile, IsRefusedWithAClearError) {
+  testing::TemporaryDirectory directory;
+  ASSERT_EQ(mkfifo((directory.path() / "pipe.png").c_str(), 0600), 0);
+  std::filesystem::create_directory(directory.path() / "folder.png");
+  // A PNG of 57 bytes whose header claims 30000 × 30000 pixels.
+  std::ofstream(directory.path() / "huge.png", std::ios::binary) << std::string(
+      "\x89\x50\x4E\x47\x0D\x0A\x1A\x0A\x00\x00\x00\x0D\x49\x48\x44\x52\x00\x00\x75"
+      "\x30\x00\x00\x75\x30\x08\x06\x00\x00\x00\x66\x27\xF8\xBA\x00\x00\x00\x00\x49"
+      "\x44\x41\x54\x35\xAF\x06\x1E\x00\x00\x00\x00\x49\x45\x4E\x44\xAE\x42\x60\x82",
+      57);
+  CommandRun run =
+      renderLayers(directory, R"({"size": [8, 8], "layers": [)" + GetParam().layer + "]}");
+  EXPECT_EQ(run.status, 1) << run.errors;
+  EXPECT_NE(run.errors.find(GetParam().reason), std::string::npos) << run.errors;
+  EXPECT_FALSE(std::filesystem::exists(directory.path() / "out.png"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    RenderLayersCommand, RenderLayersHostile,
+    ::testing::Values(
+        HostileDescription{"DeepStyle", R"({"style": )" + nested(50000, R"({"a": )", "}") + "}",
+                           "nests deeper"},
+        HostileDescription{"DeepFilters", R"({"filters": )" + nested(50000, "[", "]") + "}",
+                           "nests deeper"},
+        HostileDescription{"DeepActions", R"({"actions": )" + nested(50000, R"({"a": )", "}") + "}",
+                           "nests deeper"},
+        HostileDescription{"ContentsDirectory", R"({"contents": "folder.png"})",
+                           "could not be read"},
+        HostileDescription{"ContentsDevice", R"({"contents": "/dev/zero"})", "could not be read"},
+        HostileDescription{"ContentsPipe", R"({"contents": "pipe.png"})", "could not be read"},
+        HostileDescription{"ContentsBeyondThePixelBudget", R"({"contents": "huge.png"})",
+                           "too large"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace velmoradine

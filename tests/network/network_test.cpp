@@ -11,6 +11,7 @@
 #include "tests/network/network_test_support.hpp"
 #include "tests/support/main_bundle_fixture.hpp"
 #include "tests/support/scripted_server.hpp"
+#include "velmoradine/core/bundle_readers.hpp"
 #include "velmoradine/core/deployment.hpp"
 #include "velmoradine/network/hashing.hpp"
 #include "velmoradine/platform/foundation/console.hpp"
@@ -222,6 +223,86 @@ TEST_F(NetworkTest, WithoutAnApiKeyEveryEndpointFailsBeforeReturningAndSendsNoth
                   line("[network POST /share/activate] - failure", unauthorized, unexpected),
                   line("[network DELETE /share/activate] - failure", unauthorized, unexpected)));
   EXPECT_EQ(server.requestCount(), 0u);
+}
+
+TEST_F(NetworkTest, AnInvalidServiceAddressFailsEveryRequestAtOnceAndSendsNothingAnywhere) {
+  const Error invalid(ConfigurationError::invalidServiceAddress, "VelmoradineEventsURL: test");
+  auto misconfigured = std::make_shared<Network>(
+      session, authentication, contrib, *URL::parse(server.url("/v1/api/sdk/")), failure(invalid));
+  ASSERT_EQ(misconfigured->configurationError(), invalid);
+  EXPECT_EQ(capture.lines().size(), 1u);
+
+  Received<ApplicationResponse> application;
+  misconfigured->application(application.completion());
+  Received<ShareResponse> share;
+  misconfigured->shareRequest(sampleShareRequest(), share.completion());
+  Received<EmptyResponse> remove;
+  misconfigured->deleteShare(DeleteShareRequest{"tok"}, remove.completion());
+  Received<void> events;
+  misconfigured->batchUploadEvents({}, events.completion());
+  Received<void> upload;
+  misconfigured->uploadWithConfigurable(
+      Configurable{DirectUpload{*URL::parse(server.url("/storage")), {}}},
+      std::make_shared<const Data>(), upload.completion());
+
+  EXPECT_EQ(application.result().error(), invalid);
+  EXPECT_EQ(share.result().error(), invalid);
+  EXPECT_EQ(remove.result().error(), invalid);
+  EXPECT_EQ(events.result().error(), invalid);
+  EXPECT_EQ(upload.result().error(), invalid);
+  EXPECT_EQ(server.requestCount(), 0u);
+}
+
+// A session that keeps the requests it is given and never answers them.
+class RecordingSession final : public URLSession {
+ public:
+  class Task final : public URLSessionTask {
+   public:
+    explicit Task(URLRequest request) : request_(std::move(request)) {}
+    void resume() override {}
+    void cancel() override {}
+    State state() const override { return State::suspended; }
+    std::uint64_t taskIdentifier() const override { return 0; }
+    const URLRequest& originalRequest() const override { return request_; }
+
+   private:
+    URLRequest request_;
+  };
+
+  std::shared_ptr<URLSessionTask> dataTask(URLRequest request, DataTaskCompletion) override {
+    requests.push_back(request);
+    return std::make_shared<Task>(std::move(request));
+  }
+  std::shared_ptr<URLSessionTask> downloadTask(URLRequest request,
+                                               DownloadTaskCompletion) override {
+    return std::make_shared<Task>(std::move(request));
+  }
+  const URLSessionConfiguration& configuration() const override { return configuration_; }
+  const std::shared_ptr<DispatchQueue>& delegateQueue() const override { return queue_; }
+
+  std::vector<URLRequest> requests;
+
+ private:
+  URLSessionConfiguration configuration_ = URLSessionConfiguration::ephemeral();
+  std::shared_ptr<DispatchQueue> queue_;
+};
+
+// A backend trickling a byte every few seconds never trips the idle time-out;
+// the overall deadline bounds every API request all the same.
+TEST_F(NetworkTest, EveryAPIRequestHasASixtySecondDeadlineForTheWholeExchange) {
+  auto recording = std::make_shared<RecordingSession>();
+  auto recorded = makeNetwork(recording);
+  recorded->application([](Result<ApplicationResponse>) {});
+  recorded->uploadContext(UGCContext("tag"), [](Result<ContextResponse>) {});
+  recorded->shareRequest(sampleShareRequest(), [](Result<ShareResponse>) {});
+  recorded->activateShare(ActivateRequest{true, false, "tok"}, [](Result<EmptyResponse>) {});
+  recorded->deleteShare(DeleteShareRequest{"tok"}, [](Result<EmptyResponse>) {});
+  recorded->batchUploadEvents({}, [](Result<void>) {});
+  ASSERT_EQ(recording->requests.size(), 6u);
+  for (const URLRequest& request : recording->requests) {
+    EXPECT_EQ(request.totalTimeoutInterval(), std::chrono::seconds(60))
+        << request.url().absoluteString();
+  }
 }
 
 TEST_F(NetworkTest, A401FailsAsNotAuthenticatedEvenWhenTheBodyDecodes) {
@@ -636,8 +717,8 @@ TEST(NetworkError, TheHostMayTranslateTheDescriptions) {
 
 TEST(NetworkDefaults, BaseAddressesDefaultToTheBuildSettings) {
   testing::TemporaryMainBundle bundle;
-  EXPECT_EQ(Network::defaultBaseURL().absoluteString(), deployment::kDefaultAPIBaseURL);
-  EXPECT_EQ(Network::defaultAnalyticsBaseURL().absoluteString(), deployment::kDefaultEventsURL);
+  EXPECT_EQ(Network::defaultBaseURL()->absoluteString(), deployment::kDefaultAPIBaseURL);
+  EXPECT_EQ(Network::defaultAnalyticsBaseURL()->absoluteString(), deployment::kDefaultEventsURL);
 }
 
 TEST(NetworkDefaults, TheHostOverridesTheBaseAddresses) {
@@ -645,8 +726,8 @@ TEST(NetworkDefaults, TheHostOverridesTheBaseAddresses) {
   bundle.writeInfoPlist({{"VelmoradineAPIBaseURL", "http://api.example.test/v2/sdk"},
                          {"VelmoradineEventsURL", "http://events.example.test/v1/events"}});
   // A base without its trailing slash would lose its last segment in resolution.
-  EXPECT_EQ(Network::defaultBaseURL().absoluteString(), "http://api.example.test/v2/sdk/");
-  EXPECT_EQ(Network::defaultAnalyticsBaseURL().absoluteString(),
+  EXPECT_EQ(Network::defaultBaseURL()->absoluteString(), "http://api.example.test/v2/sdk/");
+  EXPECT_EQ(Network::defaultAnalyticsBaseURL()->absoluteString(),
             "http://events.example.test/v1/events");
 }
 

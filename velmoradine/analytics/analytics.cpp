@@ -27,7 +27,7 @@ std::string dump(const WrappedAnalyticsEvent& event) {
 }  // namespace
 
 const std::shared_ptr<Analytics>& Analytics::shared() {
-  static const auto analytics = std::make_shared<Analytics>();
+  static const auto& analytics = *new auto(std::make_shared<Analytics>());
   return analytics;
 }
 

@@ -17,7 +17,7 @@ void AnalyticsDatastoreProtocol::requeueEvents(std::vector<WrappedAnalyticsEvent
 }
 
 std::shared_ptr<AnalyticsDatastore> AnalyticsDatastore::shared() {
-  static const auto store = std::make_shared<AnalyticsDatastore>();
+  static const auto& store = *new auto(std::make_shared<AnalyticsDatastore>());
   return store;
 }
 

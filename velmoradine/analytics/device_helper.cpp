@@ -107,7 +107,7 @@ DeviceHelper::Sources DeviceHelper::Sources::system() {
 }
 
 std::shared_ptr<DeviceHelper> DeviceHelper::shared() {
-  static const auto helper = std::make_shared<DeviceHelper>();
+  static const auto& helper = *new auto(std::make_shared<DeviceHelper>());
   return helper;
 }
 

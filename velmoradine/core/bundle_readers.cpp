@@ -1,8 +1,52 @@
 #include "velmoradine/core/bundle_readers.hpp"
 
+#include <algorithm>
+
 #include "velmoradine/core/deployment.hpp"
+#include "velmoradine/platform/foundation/url.hpp"
 
 namespace velmoradine {
+namespace {
+
+class ConfigurationErrorCategory final : public ErrorCategory {
+ public:
+  const char* name() const noexcept override { return "Velmoradine.Configuration"; }
+  std::string message(int) const override {
+    return "The Info.plist holds an invalid service address.";
+  }
+  std::string descriptionKey(int value, const std::string& detail) const override {
+    return detail.empty() ? message(value) : message(value) + " (" + detail + ")";
+  }
+};
+
+// What is wrong with `text` as a service address, or nothing. The checks on
+// the raw text come first: the URL parser would read some of these forms.
+std::optional<std::string> serviceAddressProblem(const std::string& text) {
+  if (text.empty()) return "it is empty";
+  bool hasControl = std::ranges::any_of(
+      text, [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
+  if (hasControl) return "it holds control characters";
+  auto url = URL::parse(text);
+  if (!url) return "it is not an absolute URL";
+  if (url->scheme() != "http" && url->scheme() != "https") return "it is not an http(s) URL";
+  if (!url->host() || url->host()->empty()) return "it has no host";
+  return std::nullopt;
+}
+
+Result<std::string> serviceAddress(const Bundle& bundle, std::string_view key,
+                                   const char* fallback) {
+  const PropertyList* value = bundle.infoDictionary().find(key);
+  if (!value) return fallback;
+  std::optional<std::string> problem =
+      value->string() ? serviceAddressProblem(*value->string()) : "it is not text";
+  if (problem) {
+    return failure(Error(ConfigurationError::invalidServiceAddress,
+                         std::string(key) + " is not a valid service address: " + *problem));
+  }
+  return *value->string();
+}
+
+}  // namespace
 
 std::optional<std::string> releaseVersionNumber(const Bundle& bundle) {
   return bundle.infoDictionary().stringFor("CFBundleShortVersionString");
@@ -27,16 +71,23 @@ std::vector<std::string> applicationQuerySchemes(const Bundle& bundle) {
   return schemes;
 }
 
-std::string velmoradineAPIBaseURL(const Bundle& bundle) {
-  return bundle.infoDictionary()
-      .stringFor("VelmoradineAPIBaseURL")
-      .value_or(deployment::kDefaultAPIBaseURL);
+Result<std::string> velmoradineAPIBaseURL(const Bundle& bundle) {
+  return serviceAddress(bundle, "VelmoradineAPIBaseURL", deployment::kDefaultAPIBaseURL);
 }
 
-std::string velmoradineEventsURL(const Bundle& bundle) {
-  return bundle.infoDictionary()
-      .stringFor("VelmoradineEventsURL")
-      .value_or(deployment::kDefaultEventsURL);
+Result<std::string> velmoradineEventsURL(const Bundle& bundle) {
+  return serviceAddress(bundle, "VelmoradineEventsURL", deployment::kDefaultEventsURL);
+}
+
+const ErrorCategory& configurationErrorCategory() {
+  // Never destroyed: requests failing on other threads may describe the
+  // error while the process exits.
+  static const auto& category = *new ConfigurationErrorCategory;
+  return category;
+}
+
+std::error_code make_error_code(ConfigurationError error) {
+  return {static_cast<int>(error), configurationErrorCategory()};
 }
 
 }  // namespace velmoradine

@@ -22,7 +22,7 @@ class DecodingErrorCategory final : public ErrorCategory {
 }  // namespace
 
 const ErrorCategory& decodingErrorCategory() {
-  static const DecodingErrorCategory category;
+  static const auto& category = *new DecodingErrorCategory;
   return category;
 }
 

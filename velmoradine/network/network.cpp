@@ -34,16 +34,25 @@ bool isSafeHeader(const std::string& name, const std::string& value) {
          value.find_first_of(kBreaks) == std::string::npos;
 }
 
-URL deploymentURL(const std::string& text, std::string_view key) {
-  auto url = URL::parse(text);
-  if (!url) fatalError(std::string(key) + " is not a valid URL: " + text);
+Result<URL> deploymentURL(const Result<std::string>& text) {
+  if (!text) return failure(text.error());
+  auto url = URL::parse(*text);
+  if (!url) fatalError("the build's service address is not a valid URL: " + *text);
   return *url;
+}
+
+std::optional<Error> firstError(const Result<URL>& a, const Result<URL>& b) {
+  if (!a) return a.error();
+  if (!b) return b.error();
+  return std::nullopt;
 }
 
 }  // namespace
 
 const ErrorCategory& networkErrorCategory() {
-  static const NetworkErrorCategory category;
+  // Never destroyed: requests failing on other threads may describe the
+  // error while the process exits.
+  static const auto& category = *new NetworkErrorCategory;
   return category;
 }
 
@@ -53,16 +62,24 @@ std::error_code make_error_code(Network::Error error) {
 
 Network::Network(std::shared_ptr<URLSession> urlSession,
                  std::shared_ptr<AuthenticationDatastoreProtocol> authenticationDatastore,
-                 std::shared_ptr<ContribDatastoreProtocol> contribDatastore, URL baseURL,
-                 URL analyticsBaseURL)
+                 std::shared_ptr<ContribDatastoreProtocol> contribDatastore, Result<URL> baseURL,
+                 Result<URL> analyticsBaseURL)
     : baseURL_(std::move(baseURL)),
       analyticsBaseURL_(std::move(analyticsBaseURL)),
+      configurationError_(firstError(baseURL_, analyticsBaseURL_)),
       urlSession_(std::move(urlSession)),
       authenticationDatastore_(std::move(authenticationDatastore)),
-      contribDatastore_(std::move(contribDatastore)) {}
+      contribDatastore_(std::move(contribDatastore)) {
+  if (configurationError_) {
+    Logger::velmoradineDebug("Nothing will be sent: " + configurationError_->detail(), std::nullopt,
+                             DocumentationIdentifier::plitRequirementsNotMet);
+  }
+}
 
 const std::shared_ptr<Network>& Network::shared() {
-  static const auto network = std::make_shared<Network>();
+  // Never destroyed: requests in flight on the network thread use it while
+  // the process exits.
+  static const auto& network = *new std::shared_ptr<Network>(std::make_shared<Network>());
   return network;
 }
 
@@ -70,28 +87,35 @@ std::shared_ptr<URLSession> Network::defaultURLSession() {
   return URLSession::make(URLSessionConfiguration::ephemeral());
 }
 
-URL Network::defaultBaseURL() {
-  std::string text = velmoradineAPIBaseURL();
+Result<URL> Network::defaultBaseURL() {
+  Result<std::string> text = velmoradineAPIBaseURL();
   // Endpoint paths resolve relative to the base, which drops a last path
   // segment without its slash: "…/sdk" would send "share" to "…/share".
-  if (auto url = URL::parse(text);
+  if (auto url = text ? URL::parse(*text) : std::nullopt;
       url && !url->query() && !url->fragment() && !url->percentEncodedPath().ends_with('/')) {
-    text += '/';
+    *text += '/';
   }
-  return deploymentURL(text, "VelmoradineAPIBaseURL");
+  return deploymentURL(text);
 }
 
-URL Network::defaultAnalyticsBaseURL() {
-  return deploymentURL(velmoradineEventsURL(), "VelmoradineEventsURL");
+Result<URL> Network::defaultAnalyticsBaseURL() {
+  return deploymentURL(velmoradineEventsURL());
 }
 
 URLRequest Network::makeRequest(const URL& base, std::string_view path, std::string method) {
   auto url = URL::parse(path, base);
   if (!url) fatalError("endpoint path does not resolve: " + std::string(path));
   URLRequest request(*url, URLRequestCachePolicy::useProtocolCachePolicy, kRequestTimeout);
+  request.setTotalTimeoutInterval(kRequestTimeout);
   request.setHTTPMethod(std::move(method));
   request.setValue("application/json", "Content-Type");
   return request;
+}
+
+Result<URLRequest> Network::endpointRequest(const Result<URL>& base, std::string_view path,
+                                            std::string method) const {
+  if (configurationError_) return failure(*configurationError_);
+  return makeRequest(*base, path, std::move(method));
 }
 
 velmoradine::Error Network::decodingFailure(const std::string& typeName,
@@ -149,62 +173,86 @@ void Network::transmit(URLRequest request, std::string typeName,
 }
 
 void Network::application(NetworkCompletion<ApplicationResponse> completion) {
-  call<ApplicationResponse>(makeRequest(baseURL_, "application", "GET"),
-                            "[network GET /application] - failure", std::nullopt,
-                            std::move(completion));
+  Result<URLRequest> request = endpointRequest(baseURL_, "application", "GET");
+  if (!request) {
+    completion(failure(request.error()));
+    return;
+  }
+  call<ApplicationResponse>(std::move(*request), "[network GET /application] - failure",
+                            std::nullopt, std::move(completion));
 }
 
 void Network::uploadContext(const UGCContext& context,
                             NetworkCompletion<ContextResponse> completion) {
-  URLRequest request = makeRequest(baseURL_, "debug/context", "PUT");
-  if (!setJSONBody(request, context)) {
+  Result<URLRequest> request = endpointRequest(baseURL_, "debug/context", "PUT");
+  if (!request) {
+    completion(failure(request.error()));
+    return;
+  }
+  if (!setJSONBody(*request, context)) {
     completion(failure(Error::unknown));
     return;
   }
-  call<ContextResponse>(std::move(request), "[network POST /debug/context] - failure",
+  call<ContextResponse>(std::move(*request), "[network POST /debug/context] - failure",
                         DocumentationIdentifier::unexpecteError, std::move(completion));
 }
 
 void Network::shareRequest(const ShareRequest& share, NetworkCompletion<ShareResponse> completion) {
-  URLRequest request = makeRequest(baseURL_, "share", "POST");
-  if (!setJSONBody(request, share)) {
+  Result<URLRequest> request = endpointRequest(baseURL_, "share", "POST");
+  if (!request) {
+    completion(failure(request.error()));
+    return;
+  }
+  if (!setJSONBody(*request, share)) {
     completion(failure(Error::unknown));
     return;
   }
-  call<ShareResponse>(std::move(request), "[network POST /share] - failure",
+  call<ShareResponse>(std::move(*request), "[network POST /share] - failure",
                       DocumentationIdentifier::unexpecteError, std::move(completion));
 }
 
 void Network::activateShare(const ActivateRequest& activate,
                             NetworkCompletion<EmptyResponse> completion) {
-  URLRequest request = makeRequest(baseURL_, "share/activate", "POST");
-  if (!setJSONBody(request, activate)) {
+  Result<URLRequest> request = endpointRequest(baseURL_, "share/activate", "POST");
+  if (!request) {
+    completion(failure(request.error()));
+    return;
+  }
+  if (!setJSONBody(*request, activate)) {
     completion(failure(Error::unknown));
     return;
   }
-  call<EmptyResponse>(std::move(request), "[network POST /share/activate] - failure",
+  call<EmptyResponse>(std::move(*request), "[network POST /share/activate] - failure",
                       DocumentationIdentifier::unexpecteError, std::move(completion));
 }
 
 void Network::deleteShare(const DeleteShareRequest& deleteRequest,
                           NetworkCompletion<EmptyResponse> completion) {
-  URLRequest request = makeRequest(baseURL_, "share", "DELETE");
-  if (!setJSONBody(request, deleteRequest)) {
+  Result<URLRequest> request = endpointRequest(baseURL_, "share", "DELETE");
+  if (!request) {
+    completion(failure(request.error()));
+    return;
+  }
+  if (!setJSONBody(*request, deleteRequest)) {
     completion(failure(Error::unknown));
     return;
   }
-  call<EmptyResponse>(std::move(request), "[network DELETE /share/activate] - failure",
+  call<EmptyResponse>(std::move(*request), "[network DELETE /share/activate] - failure",
                       DocumentationIdentifier::unexpecteError, std::move(completion));
 }
 
 void Network::batchUploadEvents(const std::vector<WrappedAnalyticsEvent>& events,
                                 NetworkCompletion<void> completion) {
-  URLRequest request = makeRequest(analyticsBaseURL_, "/v1/events", "POST");
+  Result<URLRequest> request = endpointRequest(analyticsBaseURL_, "/v1/events", "POST");
+  if (!request) {
+    completion(failure(request.error()));
+    return;
+  }
   // Encoding cannot fail (text that is not UTF-8 is replaced), so the
   // body-encoding failure of the other endpoints has no counterpart here.
   const std::string body = encodeBatchEvents(events);
-  request.setHTTPBody(Data(body.begin(), body.end()));
-  call<EmptyResponse>(std::move(request), "[network POST /events] - failure",
+  request->setHTTPBody(Data(body.begin(), body.end()));
+  call<EmptyResponse>(std::move(*request), "[network POST /events] - failure",
                       DocumentationIdentifier::unexpecteError,
                       [completion = std::move(completion)](Result<EmptyResponse> result) mutable {
                         if (!result) {
@@ -227,6 +275,10 @@ void Network::upload(const UploadPlan& plan, std::shared_ptr<const Data> data,
 void Network::uploadWithConfigurable(const Configurable& configurable,
                                      std::shared_ptr<const Data> data,
                                      NetworkCompletion<void> completion) {
+  if (configurationError_) {
+    completion(failure(*configurationError_));
+    return;
+  }
   const DirectUpload& direct = configurable.direct_upload;
   for (const auto& [name, value] : direct.headers) {
     if (!isSafeHeader(name, value)) {

@@ -1,16 +1,18 @@
 #pragma once
 
 // The kit's one client of its backend. Every API endpoint builds its request
-// by one rule (address relative to `baseURL`, 60-second time-out,
+// by one rule (address relative to `baseURL`, 60-second time-out, both
+// between two pieces of data and for the whole exchange,
 // "Content-Type: application/json" on every method, a JSON body where the
 // endpoint has one) and hands it to `send`, which adds the credentials, runs
 // it on `urlSession` and turns the reply into a decoded record or an error.
 //
 // Threading: every operation may be called from any thread. Completions run
 // on the session's delegate queue, except the immediate failures (no API key,
-// a body that does not encode, an unusable upload plan), which run on the
-// caller's thread before the operation returns. Network holds no mutable
-// state; the credentials are read afresh for every request.
+// an invalid configuration, a body that does not encode, an unusable upload
+// plan), which run on the caller's thread before the operation returns.
+// Network holds no mutable state; the credentials are read afresh for every
+// request.
 
 #include <memory>
 #include <optional>
@@ -50,22 +52,28 @@ class Network : public NetworkApplicationProtocol,
                        Datastore::shared().authenticationDatastore,
                    std::shared_ptr<ContribDatastoreProtocol> contribDatastore =
                        Datastore::shared().contribDatastore,
-                   URL baseURL = defaultBaseURL(),
-                   URL analyticsBaseURL = defaultAnalyticsBaseURL());
+                   Result<URL> baseURL = defaultBaseURL(),
+                   Result<URL> analyticsBaseURL = defaultAnalyticsBaseURL());
 
   // Created on first use with every default.
   static const std::shared_ptr<Network>& shared();
 
   // A new session with the ephemeral configuration.
   static std::shared_ptr<URLSession> defaultURLSession();
-  // The host's "VelmoradineAPIBaseURL", else the build's default; a text
-  // that is not a URL stops the process (a packaging error).
-  static URL defaultBaseURL();
-  // The host's "VelmoradineEventsURL", else the build's default.
-  static URL defaultAnalyticsBaseURL();
+  // The host's "VelmoradineAPIBaseURL", else the build's default; a value
+  // that is present but not an http(s) URL is a configuration error.
+  static Result<URL> defaultBaseURL();
+  // The host's "VelmoradineEventsURL", likewise.
+  static Result<URL> defaultAnalyticsBaseURL();
 
-  const URL& baseURL() const { return baseURL_; }
-  const URL& analyticsBaseURL() const { return analyticsBaseURL_; }
+  const Result<URL>& baseURL() const { return baseURL_; }
+  const Result<URL>& analyticsBaseURL() const { return analyticsBaseURL_; }
+  // Set when either base address is a configuration error: then every
+  // request fails with it at once and nothing is sent anywhere, not even to
+  // the address that is valid, since the host's setup is not what it meant.
+  const std::optional<velmoradine::Error>& configurationError() const {
+    return configurationError_;
+  }
   const std::shared_ptr<URLSession>& urlSession() const { return urlSession_; }
   const std::shared_ptr<AuthenticationDatastoreProtocol>& authenticationDatastore() const {
     return authenticationDatastore_;
@@ -104,6 +112,9 @@ class Network : public NetworkApplicationProtocol,
   // The common request rule: `path` resolved against `base`, the method,
   // "Content-Type: application/json" and a 60-second time-out.
   static URLRequest makeRequest(const URL& base, std::string_view path, std::string method);
+  // makeRequest() against `base`, unless the configuration forbids sending.
+  Result<URLRequest> endpointRequest(const Result<URL>& base, std::string_view path,
+                                     std::string method) const;
   // Sets `body`'s JSON form as the request's body; false when it has none.
   template <typename Body>
   static bool setJSONBody(URLRequest& request, const Body& body);
@@ -120,8 +131,9 @@ class Network : public NetworkApplicationProtocol,
   static velmoradine::Error decodingFailure(const std::string& typeName,
                                             const velmoradine::Error& cause);
 
-  const URL baseURL_;
-  const URL analyticsBaseURL_;
+  const Result<URL> baseURL_;
+  const Result<URL> analyticsBaseURL_;
+  const std::optional<velmoradine::Error> configurationError_;
   const std::shared_ptr<URLSession> urlSession_;
   const std::shared_ptr<AuthenticationDatastoreProtocol> authenticationDatastore_;
   const std::shared_ptr<ContribDatastoreProtocol> contribDatastore_;

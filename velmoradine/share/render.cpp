@@ -32,7 +32,7 @@ class RenderErrorCategory final : public ErrorCategory {
 }  // namespace
 
 std::error_code make_error_code(Render::Error error) {
-  static const RenderErrorCategory category;
+  static const auto& category = *new RenderErrorCategory;
   return {static_cast<int>(error), category};
 }
 

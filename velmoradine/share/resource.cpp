@@ -53,7 +53,7 @@ std::error_code replaceItem(const std::filesystem::path& to, const std::filesyst
 }  // namespace
 
 const ErrorCategory& resourceLoaderErrorCategory() {
-  static const ResourceLoaderErrorCategory category;
+  static const auto& category = *new ResourceLoaderErrorCategory;
   return category;
 }
 

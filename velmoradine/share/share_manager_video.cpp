@@ -33,7 +33,7 @@ ShareManagerProviders ShareManagerProviders::defaults() {
 }
 
 const ErrorCategory& shareManagerVideoErrorCategory() {
-  static const ShareManagerVideoErrorCategory category;
+  static const auto& category = *new ShareManagerVideoErrorCategory;
   return category;
 }
 

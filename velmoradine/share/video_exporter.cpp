@@ -28,12 +28,12 @@ class ExporterCategory final : public ErrorCategory {
 }  // namespace
 
 std::error_code make_error_code(VideoExporter::Error error) {
-  static const ExporterCategory category("Velmoradine.VideoExporter.Error");
+  static const auto& category = *new ExporterCategory("Velmoradine.VideoExporter.Error");
   return {static_cast<int>(error), category};
 }
 
 std::error_code make_error_code(VideoExportErrors::Error error) {
-  static const ExporterCategory category("Velmoradine.VideoExportErrors.Error");
+  static const auto& category = *new ExporterCategory("Velmoradine.VideoExportErrors.Error");
   return {static_cast<int>(error), category};
 }
 

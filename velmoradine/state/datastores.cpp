@@ -6,7 +6,7 @@
 namespace velmoradine {
 
 std::shared_ptr<ApplicationDatastore> ApplicationDatastore::shared() {
-  static const auto store = std::make_shared<ApplicationDatastore>();
+  static const auto& store = *new auto(std::make_shared<ApplicationDatastore>());
   return store;
 }
 
@@ -24,12 +24,12 @@ std::shared_ptr<AuthenticationDatastore> AuthenticationDatastore::fromInfoPlist(
 }
 
 std::shared_ptr<AuthenticationDatastore> AuthenticationDatastore::shared() {
-  static const auto store = fromInfoPlist();
+  static const auto& store = *new auto(fromInfoPlist());
   return store;
 }
 
 std::shared_ptr<ContribDatastore> ContribDatastore::shared() {
-  static const auto store = std::make_shared<ContribDatastore>();
+  static const auto& store = *new auto(std::make_shared<ContribDatastore>());
   return store;
 }
 

@@ -229,6 +229,24 @@ Result<MutableLayerAttribute> floatAttribute(const Reader& reader,
 }
 
 constexpr long kDeepestNesting = 64;
+// Nesting of the JSON itself, whatever the keys: values such as "style",
+// "filters" and "actions" are copied and walked recursively, so a document
+// nested many thousand levels deep would exhaust the stack. Layers nested to
+// their own limit take two levels each, with room for their dictionaries.
+constexpr int kDeepestJSONNesting = 2 * kDeepestNesting + 64;
+
+// The document, or nothing when it is not JSON or nests deeper than the
+// limit (`tooDeep` tells which). The parser itself does not recurse.
+std::optional<Json> parseBounded(const std::string& text, bool& tooDeep) {
+  tooDeep = false;
+  Json::parser_callback_t bound = [&tooDeep](int depth, Json::parse_event_t, Json&) {
+    if (depth > kDeepestJSONNesting) tooDeep = true;
+    return !tooDeep;
+  };
+  Json json = Json::parse(text, bound, false);
+  if (tooDeep || json.is_discarded()) return std::nullopt;
+  return json;
+}
 
 constexpr std::array<std::string_view, 4> kCornerNames = {"minXMinY", "maxXMinY", "minXMaxY",
                                                           "maxXMaxY"};
@@ -237,7 +255,7 @@ constexpr std::array<std::string_view, 4> kEdgeNames = {"left", "right", "bottom
 }  // namespace
 
 const std::error_category& layerDescriptionErrorCategory() {
-  static const LayerDescriptionErrorCategory category;
+  static const auto& category = *new LayerDescriptionErrorCategory;
   return category;
 }
 
@@ -424,8 +442,15 @@ Result<std::shared_ptr<Layer>> layerFromDescription(const Json& description,
 
 Result<LayerTreeDescription> parseLayerTreeDescription(const std::string& text,
                                                        const std::filesystem::path& baseDirectory) {
-  Json json = Json::parse(text, nullptr, false);
-  if (json.is_discarded()) return failure(Error(LayerDescriptionError::invalidJSON));
+  bool tooDeep = false;
+  std::optional<Json> parsed = parseBounded(text, tooDeep);
+  if (tooDeep) {
+    return failure(
+        Error(LayerDescriptionError::invalidDescription,
+              "the JSON nests deeper than " + std::to_string(kDeepestJSONNesting) + " levels"));
+  }
+  if (!parsed) return failure(Error(LayerDescriptionError::invalidJSON));
+  const Json& json = *parsed;
   if (!json.is_object()) {
     return failure(Error(LayerDescriptionError::invalidDescription,
                          "expected an object with \"size\" and \"layers\""));

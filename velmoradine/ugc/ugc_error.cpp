@@ -35,7 +35,7 @@ class UGCErrorCategory final : public ErrorCategory {
 }  // namespace
 
 const std::error_category& ugcErrorCategory() {
-  static const UGCErrorCategory category;
+  static const auto& category = *new UGCErrorCategory;
   return category;
 }
 

@@ -49,6 +49,14 @@ TEST(FileContents, MissingDirectoryAndPipeAreErrorsNotHangs) {
   EXPECT_EQ(readContents("/dev/zero").error().code(), std::errc::invalid_argument);
 }
 
+TEST(FileContents, ALimitRefusesOnlyFilesLargerThanIt) {
+  testing::TemporaryDirectory directory;
+  auto path = directory.path() / "f";
+  write(path, randomBytes(100));
+  EXPECT_EQ(readContents(path, 100).value().size(), 100u);
+  EXPECT_EQ(readContents(path, 99).error().code(), std::errc::file_too_large);
+}
+
 TEST(FileContents, AFileThatCannotBeOpenedGivesTheSystemsReason) {
   if (geteuid() == 0) GTEST_SKIP() << "root reads every file";
   testing::TemporaryDirectory directory;

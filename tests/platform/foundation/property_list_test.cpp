@@ -1,6 +1,11 @@
 #include "velmoradine/platform/foundation/property_list.hpp"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <fstream>
+
+#include "tests/support/main_bundle_fixture.hpp"
 
 namespace velmoradine {
 namespace {
@@ -48,6 +53,34 @@ TEST(PropertyList, GarbageAndMissingFilesAreErrors) {
   auto missing = PropertyList::read("/nonexistent/Info.plist");
   ASSERT_FALSE(missing.has_value());
   EXPECT_EQ(missing.error().code(), std::errc::no_such_file_or_directory);
+}
+
+// An XML document of `depth` nested arrays around one text.
+std::string nestedArrays(int depth) {
+  std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><plist version=\"1.0\">";
+  for (int i = 0; i < depth; ++i) xml += "<array>";
+  xml += "<string>x</string>";
+  for (int i = 0; i < depth; ++i) xml += "</array>";
+  return xml + "</plist>";
+}
+
+TEST(PropertyList, NestingIsLimitedSoADeepDocumentIsAnErrorNotACrash) {
+  EXPECT_TRUE(PropertyList::parse(nestedArrays(100)).has_value());
+  auto deep = PropertyList::parse(nestedArrays(20000));
+  ASSERT_FALSE(deep.has_value());
+  EXPECT_NE(deep.error().detail().find("nests deeper"), std::string::npos);
+}
+
+TEST(PropertyList, OnlyRegularFilesOfSaneSizeAreRead) {
+  testing::TemporaryDirectory directory;
+  auto pipe = directory.path() / "Info.plist";
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  EXPECT_EQ(PropertyList::read(pipe).error().code(), std::errc::invalid_argument);
+  EXPECT_EQ(PropertyList::read(directory.path()).error().code(), std::errc::is_a_directory);
+  auto huge = directory.path() / "huge.plist";
+  std::ofstream{huge};
+  std::filesystem::resize_file(huge, std::size_t{64} << 20);
+  EXPECT_EQ(PropertyList::read(huge).error().code(), std::errc::file_too_large);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "velmoradine/platform/graphics/image.hpp"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <fstream>
 
@@ -173,6 +174,52 @@ TEST(Image, ReadsFilesAndReportsMissingOnes) {
   auto missing = Image::read(directory.path() / "none.png");
   ASSERT_FALSE(missing);
   EXPECT_EQ(missing.error(), ImageError::unreadableFile);
+}
+
+std::uint32_t crc32(std::span<const std::uint8_t> bytes) {
+  std::uint32_t crc = 0xFFFFFFFFu;
+  for (std::uint8_t byte : bytes) {
+    crc ^= byte;
+    for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+  }
+  return ~crc;
+}
+
+void putBigEndian(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t value) {
+  for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<std::uint8_t>(value >> (24 - 8 * i));
+}
+
+// A small PNG whose header claims `width` × `height` pixels.
+std::vector<std::uint8_t> pngClaiming(std::uint32_t width, std::uint32_t height) {
+  std::vector<std::uint8_t> png = Image(quadrants()).pngData().value();
+  // Signature (8), IHDR length and type (8), then width and height.
+  putBigEndian(png, 16, width);
+  putBigEndian(png, 20, height);
+  putBigEndian(png, 29, crc32(std::span(png).subspan(12, 17)));
+  return png;
+}
+
+TEST(Image, PicturesBeyondThePixelBudgetAreRefusedBeforeDecoding) {
+  struct Case {
+    std::uint32_t width, height;
+  };
+  for (Case c : {Case{30000, 30000}, Case{8000, 8000}, Case{32767, 1600}}) {
+    auto result = Image::decode(pngClaiming(c.width, c.height));
+    ASSERT_FALSE(result) << c.width << "x" << c.height;
+    EXPECT_EQ(result.error(), ImageError::tooLarge) << c.width << "x" << c.height;
+  }
+}
+
+TEST(Image, OnlyRegularFilesAreRead) {
+  testing::TemporaryDirectory directory;
+  auto pipe = directory.path() / "pipe.png";
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  for (const std::filesystem::path& path :
+       {directory.path(), std::filesystem::path("/dev/zero"), pipe}) {
+    auto result = Image::read(path);
+    ASSERT_FALSE(result) << path;
+    EXPECT_EQ(result.error(), ImageError::unreadableFile) << path;
+  }
 }
 
 }  // namespace

@@ -216,6 +216,16 @@ TEST_F(URLSessionTest, TheResourceTimeOutBoundsTheWholeTask) {
   EXPECT_EQ(*completed.error, URLError::timedOut);
 }
 
+TEST_F(URLSessionTest, ARequestsTotalTimeOutBoundsItWithinALongerIdleTimeOut) {
+  RawServer silent(std::nullopt);
+  URLRequest request = requestFor(silent.url("/"));
+  request.setTimeoutInterval(std::chrono::minutes(10));
+  request.setTotalTimeoutInterval(std::chrono::milliseconds(250));
+  Completed completed = run(session, request);
+  ASSERT_TRUE(completed.error.has_value());
+  EXPECT_EQ(*completed.error, URLError::timedOut);
+}
+
 TEST_F(URLSessionTest, ATruncatedBodyIsALostConnection) {
   RawServer truncating("HTTP/1.1 200 OK\r\nContent-Length: 50\r\n\r\nonly part");
   Completed completed = run(session, requestFor(truncating.url("/")));

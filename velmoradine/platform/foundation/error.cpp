@@ -27,7 +27,8 @@ class DomainCategory final : public ErrorCategory {
 
 const DomainCategory& domainCategory(std::string_view domain) {
   static std::mutex mutex;
-  static std::map<std::string, std::unique_ptr<DomainCategory>, std::less<>> categories;
+  static auto& categories =
+      *new std::map<std::string, std::unique_ptr<DomainCategory>, std::less<>>;
   std::lock_guard lock(mutex);
   auto found = categories.find(domain);
   if (found == categories.end()) {

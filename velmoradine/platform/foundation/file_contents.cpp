@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <limits>
 
 namespace velmoradine {
 namespace {
@@ -71,6 +72,10 @@ Result<Data> viewContents(const std::filesystem::path& path) {
 }
 
 Result<Data> readContents(const std::filesystem::path& path) {
+  return readContents(path, std::numeric_limits<std::size_t>::max());
+}
+
+Result<Data> readContents(const std::filesystem::path& path, std::size_t maximumSize) {
   // Non-blocking, so that opening a pipe without a writer returns at once
   // (to be refused below); reads of regular files are unaffected.
   Descriptor descriptor(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
@@ -79,6 +84,9 @@ Result<Data> readContents(const std::filesystem::path& path) {
   if (::fstat(descriptor.get(), &status) != 0) return failure(Error::posix(errno, path.string()));
   if (S_ISDIR(status.st_mode)) return failure(Error::posix(EISDIR, path.string()));
   if (!S_ISREG(status.st_mode)) return failure(Error::posix(EINVAL, path.string()));
+  if (static_cast<std::uintmax_t>(status.st_size) > maximumSize) {
+    return failure(Error::posix(EFBIG, path.string()));
+  }
 
   Data data = makeZeroedData(static_cast<std::size_t>(status.st_size));
   auto filled = readInto(descriptor.get(), data, 0, path);
@@ -91,6 +99,9 @@ Result<Data> readContents(const std::filesystem::path& path) {
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) return failure(Error::posix(errno, path.string()));
     if (got == 0) return data;
+    if (static_cast<std::size_t>(got) > maximumSize - data.size()) {
+      return failure(Error::posix(EFBIG, path.string()));
+    }
     data.insert(data.end(), chunk, chunk + got);
   }
 }

@@ -15,6 +15,10 @@ namespace velmoradine {
 // directory with EISDIR, any other file that is not regular (a pipe, a
 // device, which could block or never end) with EINVAL.
 Result<Data> readContents(const std::filesystem::path& path);
+// The same, for files that are never large (settings, pictures, documents):
+// one larger than `maximumSize` bytes, or growing past it while being read,
+// fails with EFBIG instead of filling memory.
+Result<Data> readContents(const std::filesystem::path& path, std::size_t maximumSize);
 
 // A read-only view of a regular file's bytes (see `Data::viewing`): nothing
 // is read until the bytes are used. Fails as `readContents` does.

@@ -2,9 +2,9 @@
 
 #include <plist/plist.h>
 
-#include <fstream>
 #include <memory>
-#include <sstream>
+
+#include "velmoradine/platform/foundation/file_contents.hpp"
 
 namespace velmoradine {
 namespace {
@@ -12,30 +12,55 @@ namespace {
 // Seconds between the Unix epoch and the property-list epoch (2001-01-01).
 constexpr std::int64_t kPlistEpochOffset = 978307200;
 
+// Conversion recurses once per level, so a hostile document nested many
+// thousand levels deep would exhaust the stack; real ones nest a few levels.
+constexpr int kDeepestNesting = 128;
+// An Info.plist is kilobytes; anything far larger is not one.
+constexpr std::size_t kLargestDocument = std::size_t{8} << 20;
+
 struct PlistDeleter {
   void operator()(plist_t node) const { plist_free(node); }
 };
 using PlistPtr = std::unique_ptr<void, PlistDeleter>;
 
-PropertyList convert(plist_t node);
+// Nothing when `node` nests deeper than the limit allows.
+std::optional<PropertyList> convert(plist_t node, int depth);
 
-PropertyList convertDictionary(plist_t node) {
+std::optional<PropertyList> convertDictionary(plist_t node, int depth) {
   PropertyList::Dictionary dictionary;
   plist_dict_iter iterator = nullptr;
   plist_dict_new_iter(node, &iterator);
+  bool complete = true;
   for (;;) {
     char* key = nullptr;
     plist_t item = nullptr;
     plist_dict_next_item(node, iterator, &key, &item);
     if (!key) break;
-    dictionary.emplace(key, convert(item));
+    std::optional<PropertyList> value = convert(item, depth + 1);
+    if (value) dictionary.emplace(key, std::move(*value));
     std::free(key);
+    if (!value) {
+      complete = false;
+      break;
+    }
   }
   std::free(iterator);
+  if (!complete) return std::nullopt;
   return dictionary;
 }
 
-PropertyList convert(plist_t node) {
+std::optional<PropertyList> convertArray(plist_t node, int depth) {
+  PropertyList::Array array;
+  for (std::uint32_t i = 0; i < plist_array_get_size(node); ++i) {
+    std::optional<PropertyList> item = convert(plist_array_get_item(node, i), depth + 1);
+    if (!item) return std::nullopt;
+    array.push_back(std::move(*item));
+  }
+  return PropertyList(std::move(array));
+}
+
+std::optional<PropertyList> convert(plist_t node, int depth) {
+  if (depth > kDeepestNesting) return std::nullopt;
   switch (plist_get_node_type(node)) {
     case PLIST_BOOLEAN: {
       std::uint8_t value = 0;
@@ -76,15 +101,10 @@ PropertyList convert(plist_t node) {
       return PropertyList(PropertyList::Date(
           std::chrono::duration_cast<std::chrono::system_clock::duration>(since)));
     }
-    case PLIST_ARRAY: {
-      PropertyList::Array array;
-      for (std::uint32_t i = 0; i < plist_array_get_size(node); ++i) {
-        array.push_back(convert(plist_array_get_item(node, i)));
-      }
-      return PropertyList(std::move(array));
-    }
+    case PLIST_ARRAY:
+      return convertArray(node, depth);
     case PLIST_DICT:
-      return convertDictionary(node);
+      return convertDictionary(node, depth);
     default:
       return PropertyList();
   }
@@ -146,15 +166,21 @@ Result<PropertyList> PropertyList::parse(const std::string& bytes) {
         Error(std::make_error_code(std::errc::illegal_byte_sequence), "not a property list"));
   }
   PlistPtr owner(root);
-  return convert(root);
+  std::optional<PropertyList> converted = convert(root, 1);
+  if (!converted) {
+    return failure(Error(
+        std::make_error_code(std::errc::illegal_byte_sequence),
+        "the property list nests deeper than " + std::to_string(kDeepestNesting) + " levels"));
+  }
+  return std::move(*converted);
 }
 
+// Only a regular file of sane size is read: a pipe or device named
+// Info.plist would block or never end.
 Result<PropertyList> PropertyList::read(const std::filesystem::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) return failure(Error::posix(ENOENT, path.string()));
-  std::ostringstream contents;
-  contents << file.rdbuf();
-  return parse(contents.str());
+  Result<velmoradine::Data> contents = readContents(path, kLargestDocument);
+  if (!contents) return failure(contents.error());
+  return parse(std::string(contents->begin(), contents->end()));
 }
 
 std::string PropertyList::xml() const {

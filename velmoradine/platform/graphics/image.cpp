@@ -6,10 +6,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <fstream>
 #include <iterator>
 
 #include "velmoradine/platform/foundation/fatal.hpp"
+#include "velmoradine/platform/foundation/file_contents.hpp"
 
 namespace velmoradine {
 namespace {
@@ -38,6 +38,12 @@ class ImageErrorCategory final : public ErrorCategory {
 };
 
 using TjHandle = std::unique_ptr<void, decltype(&tjDestroy)>;
+
+bool withinBudget(std::uint32_t width, std::uint32_t height) {
+  return width <= static_cast<std::uint32_t>(Bitmap::kMaximumDimension) &&
+         height <= static_cast<std::uint32_t>(Bitmap::kMaximumDimension) &&
+         std::int64_t{width} * height <= Image::kMaximumPixelCount;
+}
 
 bool isPNG(std::span<const std::uint8_t> bytes) {
   static constexpr std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
@@ -86,7 +92,7 @@ std::vector<std::uint8_t> unpremultipliedBytes(const Bitmap& bitmap) {
 }  // namespace
 
 const std::error_category& imageErrorCategory() {
-  static const ImageErrorCategory category;
+  static const auto& category = *new ImageErrorCategory;
   return category;
 }
 
@@ -117,9 +123,7 @@ Result<Image> Image::decodePNG(std::span<const std::uint8_t> bytes, double scale
     return failure(
         Error(isPNG(bytes) ? ImageError::corruptData : ImageError::unsupportedFormat, message));
   }
-  if (png.width > static_cast<png_uint_32>(Bitmap::kMaximumDimension) ||
-      png.height > static_cast<png_uint_32>(Bitmap::kMaximumDimension) || png.width == 0 ||
-      png.height == 0) {
+  if (png.width == 0 || png.height == 0 || !withinBudget(png.width, png.height)) {
     png_image_free(&png);
     return failure(Error(ImageError::tooLarge));
   }
@@ -149,7 +153,7 @@ Result<Image> Image::decodeJPEG(std::span<const std::uint8_t> bytes, double scal
     return failure(Error(ImageError::corruptData, tjGetErrorStr2(handle.get())));
   }
   if (width <= 0 || height <= 0) return failure(Error(ImageError::corruptData));
-  if (width > Bitmap::kMaximumDimension || height > Bitmap::kMaximumDimension) {
+  if (!withinBudget(static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height))) {
     return failure(Error(ImageError::tooLarge));
   }
   Bitmap bitmap(width, height);
@@ -164,12 +168,12 @@ Result<Image> Image::decodeJPEG(std::span<const std::uint8_t> bytes, double scal
 }
 
 Result<Image> Image::read(const std::filesystem::path& path, double scale) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) return failure(Error(ImageError::unreadableFile, path.string()));
-  std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(file)),
-                                  std::istreambuf_iterator<char>());
-  if (file.bad()) return failure(Error(ImageError::unreadableFile, path.string()));
-  return decode(bytes, scale);
+  Result<Data> bytes = readContents(path, kMaximumFileSize);
+  if (!bytes) {
+    return failure(Error(ImageError::unreadableFile,
+                         path.string() + ": " + bytes.error().localizedDescription()));
+  }
+  return decode(*bytes, scale);
 }
 
 Result<std::vector<std::uint8_t>> Image::pngData() const {

@@ -32,10 +32,20 @@ class Image {
   explicit Image(Bitmap pixels, double scale = 1);
   explicit Image(std::shared_ptr<const Bitmap> pixels, double scale = 1);
 
-  // PNG or JPEG, told apart by their signatures.
+  // The most pixels a decoded image may have (a 10000 × 5000 picture): a
+  // small compressed file can claim a picture of gigabytes, so the size is
+  // checked before any pixel memory is taken.
+  static constexpr std::int64_t kMaximumPixelCount = 50'000'000;
+  // The largest image file read: far beyond any picture within the budget.
+  static constexpr std::size_t kMaximumFileSize = std::size_t{256} << 20;
+
+  // PNG or JPEG, told apart by their signatures. Pictures larger than
+  // `kMaximumPixelCount` fail with `tooLarge`.
   static Result<Image> decode(std::span<const std::uint8_t> bytes, double scale = 1);
   static Result<Image> decodePNG(std::span<const std::uint8_t> bytes, double scale = 1);
   static Result<Image> decodeJPEG(std::span<const std::uint8_t> bytes, double scale = 1);
+  // Reads only a regular file of at most `kMaximumFileSize` bytes; anything
+  // else (a directory, a device, a pipe) fails with `unreadableFile`.
   static Result<Image> read(const std::filesystem::path& path, double scale = 1);
 
   Result<std::vector<std::uint8_t>> pngData() const;

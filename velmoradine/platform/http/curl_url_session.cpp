@@ -548,7 +548,10 @@ class Engine : public std::enable_shared_from_this<Engine> {
     curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L);
     curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(requestTimeout.count()));
     curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS,
-                     static_cast<long>(configuration_.timeoutIntervalForResource.count()));
+                     static_cast<long>(std::min(configuration_.timeoutIntervalForResource,
+                                                request.totalTimeoutInterval().value_or(
+                                                    configuration_.timeoutIntervalForResource))
+                                           .count()));
     curl_easy_setopt(easy, CURLOPT_HTTPHEADER, transfer.headers);
     curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, transfer.errorBuffer);
     curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &Engine::onHeader);

@@ -50,7 +50,7 @@ class URLErrorCategory final : public ErrorCategory {
 }  // namespace
 
 const ErrorCategory& urlErrorCategory() {
-  static const URLErrorCategory category;
+  static const auto& category = *new URLErrorCategory;
   return category;
 }
 

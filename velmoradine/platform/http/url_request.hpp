@@ -77,6 +77,15 @@ class URLRequest {
   TimeInterval timeoutInterval() const { return timeoutInterval_; }
   void setTimeoutInterval(TimeInterval interval) { timeoutInterval_ = interval; }
 
+  // When set, the longest the whole exchange may take, from connecting to
+  // the reply's last byte: a peer that trickles data keeps a request within
+  // its time-out above but not past this. The session's resource time-out
+  // still applies when it is shorter.
+  std::optional<TimeInterval> totalTimeoutInterval() const { return totalTimeoutInterval_; }
+  void setTotalTimeoutInterval(std::optional<TimeInterval> interval) {
+    totalTimeoutInterval_ = interval;
+  }
+
   // When set, a reply body larger than this many bytes fails the task with
   // URLError::dataLengthExceedsMaximum (with the reply's status and headers)
   // instead of being buffered.
@@ -90,6 +99,7 @@ class URLRequest {
   std::shared_ptr<const Data> httpBody_;
   URLRequestCachePolicy cachePolicy_;
   TimeInterval timeoutInterval_;
+  std::optional<TimeInterval> totalTimeoutInterval_;
   std::optional<std::size_t> maximumResponseSize_;
 };
 

@@ -46,7 +46,7 @@ class MediaErrorCategory final : public ErrorCategory {
 }  // namespace
 
 const ErrorCategory& mediaErrorCategory() {
-  static const MediaErrorCategory category;
+  static const auto& category = *new MediaErrorCategory;
   return category;
 }
 
