@@ -54,14 +54,18 @@ Spawned spawn(const std::vector<std::string>& arguments, const std::filesystem::
   return {pid, pipeFds[0]};
 }
 
+int exitStatusOf(int status) {
+  if (WIFEXITED(status)) return WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+  return -1;
+}
+
 int waitForExit(pid_t pid) {
   int status = 0;
   while (waitpid(pid, &status, 0) < 0) {
     if (errno != EINTR) return -1;
   }
-  if (WIFEXITED(status)) return WEXITSTATUS(status);
-  if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
-  return -1;
+  return exitStatusOf(status);
 }
 
 std::string readAll(int fd) {
@@ -122,6 +126,14 @@ DevServerProcess::DevServerProcess(const std::filesystem::path& directory,
 }
 
 DevServerProcess::~DevServerProcess() {
+  // A server that ended by itself (a crash, a sanitizer report) failed the
+  // test's requests for a reason only its standard error tells.
+  int status = 0;
+  if (pid_ > 0 && waitpid(pid_, &status, WNOHANG) == pid_) {
+    pid_ = -1;
+    ADD_FAILURE() << "the devserver ended during the test (exit " << exitStatusOf(status)
+                  << "): " << standardError();
+  }
   if (pid_ > 0) stop(SIGKILL);
   if (outputFd_ >= 0) close(outputFd_);
   std::error_code ignored;
