@@ -3,7 +3,6 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
 
 #include <filesystem>
 #include <string>
@@ -40,6 +39,10 @@ std::string addressText(const sockaddr_storage& address, int& port) {
 // The HTTP library does not hand its handlers the connection's socket, so
 // the socket is found among the process's descriptors by its two endpoints
 // and shut down: the client sees the connection end without any reply.
+// Other threads open and close descriptors meanwhile, so each one is only
+// asked for its endpoints (which fails for anything but a connected socket)
+// and never otherwise used: the one that matches is this request's own
+// connection, which no other thread closes while its request is handled.
 bool shutDownConnection(const httplib::Request& request) {
   std::error_code error;
   for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd", error)) {
@@ -49,8 +52,6 @@ bool shutDownConnection(const httplib::Request& request) {
     } catch (const std::exception&) {
       continue;
     }
-    struct stat status {};
-    if (fstat(descriptor, &status) != 0 || !S_ISSOCK(status.st_mode)) continue;
     sockaddr_storage peer{};
     socklen_t length = sizeof peer;
     if (getpeername(descriptor, reinterpret_cast<sockaddr*>(&peer), &length) != 0) continue;

@@ -58,6 +58,15 @@ DevServerProcess::DevServerProcess(const std::filesystem::path& directory,
   }
 }
 
+DevServerProcess::~DevServerProcess() {
+  // A server that ended by itself (a crash, a sanitizer report) failed the
+  // test's requests for a reason only its standard error tells.
+  if (auto status = process_.endedByItself()) {
+    ADD_FAILURE() << "the devserver ended during the test (exit " << *status
+                  << "): " << standardError();
+  }
+}
+
 httplib::Client DevServerProcess::client() const {
   httplib::Client client(baseURL_.substr(0, baseURL_.size() - 1));
   client.set_connection_timeout(std::chrono::seconds(10));

@@ -21,6 +21,7 @@ class DevServerProcess {
   // baseURL() empty) when the server exits instead. The server dies with the
   // test's process (see ChildProcess) and is killed with the object.
   DevServerProcess(const std::filesystem::path& directory, std::vector<std::string> arguments = {});
+  ~DevServerProcess();
 
   bool running() const { return process_.running(); }
   pid_t pid() const { return process_.pid(); }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <future>
 
 #include "tests/platform/media/test_videos.hpp"
 #include "tests/support/main_bundle_fixture.hpp"
@@ -23,6 +24,17 @@ namespace {
 std::vector<std::uint8_t> fileBytes(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// Transcodes `path` and waits, with a bound, for the result; the completion
+// arrives on the export's own thread, so it is handed over through a promise.
+std::optional<Result<VideoBytes>> transcoded(const std::filesystem::path& path) {
+  auto result = std::make_shared<std::promise<Result<VideoBytes>>>();
+  std::future<Result<VideoBytes>> future = result->get_future();
+  AVExport::exportVideo(
+      path, [result](Result<VideoBytes> bytes) { result->set_value(std::move(bytes)); });
+  if (future.wait_for(std::chrono::seconds(30)) != std::future_status::ready) return std::nullopt;
+  return future.get();
 }
 
 Image solid(int width, int height, std::uint32_t argb) {
@@ -213,9 +225,8 @@ TEST_F(RenderTest, TranscodingExporterWritesAMediumQualityFileAndRemovesItsFolde
   auto path = clip("big.mp4", {.width = 1280, .height = 720, .frames = 6});
   testing::TemporaryDirectory temporaryFolder;
   testing::ScopedEnvironmentVariable tmpdir("TMPDIR", temporaryFolder.path().string());
-  std::optional<Result<VideoBytes>> exported;
-  AVExport::exportVideo(path, [&](Result<VideoBytes> bytes) { exported = std::move(bytes); });
-  ASSERT_TRUE(testing::waitUntil([&] { return exported.has_value(); }, std::chrono::seconds(30)));
+  std::optional<Result<VideoBytes>> exported = transcoded(path);
+  ASSERT_TRUE(exported);
   ASSERT_TRUE(*exported);
   auto copy = directory.path() / "copy.mp4";
   std::ofstream(copy, std::ios::binary)
@@ -225,10 +236,8 @@ TEST_F(RenderTest, TranscodingExporterWritesAMediumQualityFileAndRemovesItsFolde
   EXPECT_EQ(track.naturalSize, (Size{640, 360}));
   EXPECT_EQ(track.frameCount, 6);
 
-  std::optional<Result<VideoBytes>> failed;
-  AVExport::exportVideo(directory.path() / "missing.mp4",
-                        [&](Result<VideoBytes> bytes) { failed = std::move(bytes); });
-  ASSERT_TRUE(testing::waitUntil([&] { return failed.has_value(); }));
+  std::optional<Result<VideoBytes>> failed = transcoded(directory.path() / "missing.mp4");
+  ASSERT_TRUE(failed);
   ASSERT_FALSE(*failed);
   EXPECT_EQ(failed->error().code(), std::errc::no_such_file_or_directory);
   EXPECT_TRUE(std::filesystem::is_empty(temporaryFolder.path()));

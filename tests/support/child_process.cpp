@@ -82,14 +82,18 @@ struct ChildStreams {
   _exit(127);
 }
 
+int exitStatusOf(int status) {
+  if (WIFEXITED(status)) return WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+  return -1;
+}
+
 int waitForExit(pid_t pid) {
   int status = 0;
   while (waitpid(pid, &status, 0) < 0) {
     if (errno != EINTR) return -1;
   }
-  if (WIFEXITED(status)) return WEXITSTATUS(status);
-  if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
-  return -1;
+  return exitStatusOf(status);
 }
 
 // The errno of a failed exec, or 0 once the program runs (the pipe closes at
@@ -194,6 +198,13 @@ int ChildProcess::stop(int signal) {
   if (!running()) return -1;
   kill(pid_, signal);
   return wait();
+}
+
+std::optional<int> ChildProcess::endedByItself() {
+  int status = 0;
+  if (!running() || waitpid(pid_, &status, WNOHANG) != pid_) return std::nullopt;
+  pid_ = -1;
+  return exitStatusOf(status);
 }
 
 int ChildProcess::wait() {

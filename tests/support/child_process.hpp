@@ -43,6 +43,9 @@ class ChildProcess {
   int stop(int signal);
   // Waits for the program to end by itself; the status as for stop().
   int wait();
+  // The status of a program that has already ended, reaped; none while it
+  // runs (or was not running).
+  std::optional<int> endedByItself();
 
  private:
   pid_t pid_ = -1;
