@@ -1,9 +1,11 @@
 #include <cmath>
 #include <cstdio>
 #include <nlohmann/json.hpp>
+#include <optional>
 
 #include "commands.hpp"
 #include "velmoradine/platform/media/asset.hpp"
+#include "velmoradine/platform/media/media_error.hpp"
 
 namespace velmoradine::cli {
 namespace {
@@ -21,8 +23,12 @@ int rotationOf(const AffineTransform& transform) {
 int probeCommand(const Arguments& arguments) {
   if (arguments.size() != 1) return usageError("probe");
   auto asset = URLAsset::make(arguments[0]);
-  if (auto error = asset->loadError()) {
-    std::fprintf(stderr, "velmoradine probe: %s\n", errorText(*error).c_str());
+  // A file cut short is still described, by the part that is there; the
+  // commands that use the video refuse it.
+  const std::optional<Error> problem = asset->loadError();
+  if (problem && !(problem->is(MediaError::incompleteFile) &&
+                   !asset->tracksWithMediaType(MediaType::video).empty())) {
+    std::fprintf(stderr, "velmoradine probe: %s\n", errorText(*problem).c_str());
     return 1;
   }
   const AssetTrack track = asset->tracksWithMediaType(MediaType::video).front();
@@ -51,7 +57,9 @@ int probeCommand(const Arguments& arguments) {
       {"color_transfer", format->colorTags.transfer},
       {"frame_count", track.frameCount},
       {"has_audio", !asset->tracksWithMediaType(MediaType::audio).empty()},
+      {"complete", !problem},
   };
+  if (problem) json["problem"] = errorText(*problem);
   std::printf("%s\n", json.dump(2).c_str());
   return 0;
 }

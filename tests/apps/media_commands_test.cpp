@@ -39,6 +39,28 @@ TEST(MediaCommands, ProbePrintsTheVideosFacts) {
   EXPECT_EQ(json["color_transfer"], "smpte170m");
   EXPECT_EQ(json["frame_count"], 45);
   EXPECT_EQ(json["has_audio"], false);
+  EXPECT_EQ(json["complete"], true);
+}
+
+TEST(MediaCommands, ProbeDescribesWhatACutFileHoldsAndThumbnailRefusesIt) {
+  testing::TemporaryDirectory directory;
+  auto whole = directory.path() / "whole.mp4";
+  ASSERT_TRUE(testing::writeTestVideo(whole, {.width = 320, .height = 240, .frames = 60}));
+  auto cut = directory.path() / "cut.mp4";
+  std::filesystem::copy_file(whole, cut);
+  std::filesystem::resize_file(cut, std::filesystem::file_size(whole) / 2);
+  CommandRun probe = runHost({"probe", cut.string()});
+  ASSERT_EQ(probe.status, 0) << probe.errors;
+  auto json = nlohmann::json::parse(probe.output);
+  EXPECT_EQ(json["complete"], false);
+  EXPECT_GT(json["frame_count"].get<int>(), 0);
+  EXPECT_LT(json["frame_count"].get<int>(), 60);
+  EXPECT_LT(json["duration"].get<double>(), 2.0);
+  CommandRun thumbnail =
+      runHost({"thumbnail", cut.string(), (directory.path() / "t.jpg").string()});
+  EXPECT_EQ(thumbnail.status, 1);
+  EXPECT_TRUE(thumbnail.errors.find("The video file is incomplete.") != std::string::npos)
+      << thumbnail.errors;
 }
 
 TEST(MediaCommands, ThumbnailWritesThePreviewJPEG) {
