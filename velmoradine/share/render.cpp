@@ -83,7 +83,7 @@ void Render::renderThumbnailAndVideo(const std::filesystem::path& videoURL,
   group.notify(DispatchQueue::main(), [holders, completion = std::move(completion)] {
     if (!holders->video) return completion(failure(velmoradine::Error(Error::video)));
     if (holders->videoUnreadable) {
-      Logger::velmoradineDebug("[VideoExporter] failed to read the video",
+      Logger::velmoradineDebug("[VideoExporter] failed to create video export",
                                *holders->videoUnreadable);
       return completion(failure(velmoradine::Error(Error::video)));
     }
