@@ -1,11 +1,11 @@
-#include "velmoradine/ugc/layer_description.hpp"
+#include "velmoradine/model/layer_description.hpp"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <type_traits>
 
-#include "velmoradine/ugc/layer_attributes.hpp"
+#include "velmoradine/model/layer_attributes.hpp"
 
 namespace velmoradine {
 namespace {
@@ -366,7 +366,7 @@ Result<MutableLayerAttribute> attributeFromDescription(const std::string& key, c
   case MutableLayerAttributeCodingKeys::caseName:        \
     return attribute(read(r, Of<Type>{}), &MutableLayerAttribute::caseName);
 #define VELMORADINE_UNKEYED_LAYER_ATTRIBUTE(...)
-#include "velmoradine/ugc/layer_attribute_table.inc"
+#include "velmoradine/model/layer_attribute_table.inc"
   }
   return failure(invalid(path, key, "unknown key"));
 }

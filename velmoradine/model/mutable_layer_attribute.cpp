@@ -1,4 +1,4 @@
-#include "velmoradine/ugc/mutable_layer_attribute.hpp"
+#include "velmoradine/model/mutable_layer_attribute.hpp"
 
 #include <charconv>
 #include <cmath>
@@ -9,13 +9,13 @@ namespace {
 
 constexpr std::string_view kCaseNames[] = {
 #define VELMORADINE_LAYER_ATTRIBUTE(caseName, ...) #caseName,
-#include "velmoradine/ugc/layer_attribute_table.inc"
+#include "velmoradine/model/layer_attribute_table.inc"
 };
 
 constexpr bool kTextLayerOnly[] = {
 #define VELMORADINE_LAYER_ATTRIBUTE(caseName, Type, Receiver, ...) \
   std::is_same_v<Receiver, TextLayer>,
-#include "velmoradine/ugc/layer_attribute_table.inc"
+#include "velmoradine/model/layer_attribute_table.inc"
 };
 
 // Numbers as the shortest text that reads back to the same value; whole
@@ -146,7 +146,7 @@ const std::vector<MutableLayerAttributeCodingKeys>& allCodingKeys() {
   static const std::vector<MutableLayerAttributeCodingKeys> keys = {
 #define VELMORADINE_LAYER_ATTRIBUTE(caseName, ...) MutableLayerAttributeCodingKeys::caseName,
 #define VELMORADINE_UNKEYED_LAYER_ATTRIBUTE(...)
-#include "velmoradine/ugc/layer_attribute_table.inc"
+#include "velmoradine/model/layer_attribute_table.inc"
   };
   return keys;
 }
@@ -157,7 +157,7 @@ std::string_view stringValue(MutableLayerAttributeCodingKeys key) {
   case MutableLayerAttributeCodingKeys::caseName:  \
     return #caseName;
 #define VELMORADINE_UNKEYED_LAYER_ATTRIBUTE(...)
-#include "velmoradine/ugc/layer_attribute_table.inc"
+#include "velmoradine/model/layer_attribute_table.inc"
   }
   return {};
 }

@@ -22,7 +22,7 @@ class MutableLayerAttribute {
   // layers only.
   enum class Case {
 #define VELMORADINE_LAYER_ATTRIBUTE(caseName, ...) caseName,
-#include "velmoradine/ugc/layer_attribute_table.inc"
+#include "velmoradine/model/layer_attribute_table.inc"
   };
   using Payload =
       std::variant<std::optional<Image>, Rect, ContentsGravity, float, bool, std::shared_ptr<Layer>,
@@ -52,7 +52,7 @@ class MutableLayerAttribute {
   static MutableLayerAttribute caseName(Type value) {                             \
     return {Case::caseName, Payload(std::in_place_type<Type>, std::move(value))}; \
   }
-#include "velmoradine/ugc/layer_attribute_table.inc"
+#include "velmoradine/model/layer_attribute_table.inc"
 
  private:
   MutableLayerAttribute(Case kind, Payload payload) : kind_(kind), payload_(std::move(payload)) {}
@@ -67,7 +67,7 @@ std::string_view caseName(MutableLayerAttribute::Case kind);
 enum class MutableLayerAttributeCodingKeys {
 #define VELMORADINE_LAYER_ATTRIBUTE(caseName, ...) caseName,
 #define VELMORADINE_UNKEYED_LAYER_ATTRIBUTE(...)
-#include "velmoradine/ugc/layer_attribute_table.inc"
+#include "velmoradine/model/layer_attribute_table.inc"
 };
 
 std::string_view stringValue(MutableLayerAttributeCodingKeys key);

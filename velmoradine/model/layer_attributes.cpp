@@ -1,4 +1,4 @@
-#include "velmoradine/ugc/layer_attributes.hpp"
+#include "velmoradine/model/layer_attributes.hpp"
 
 #include <type_traits>
 
@@ -46,7 +46,7 @@ void applyAttribute(Layer& layer, const MutableLayerAttribute& attribute,
           [&] { return static_cast<Receiver&>(layer).setter(attribute.value<Type>()); }); \
     }                                                                                     \
     return;
-#include "velmoradine/ugc/layer_attribute_table.inc"
+#include "velmoradine/model/layer_attribute_table.inc"
   }
 }
 
