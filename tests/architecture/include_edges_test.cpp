@@ -66,6 +66,7 @@ constexpr std::string_view kSmallTable = R"(
 )";
 
 struct IncludeCase {
+  const char* name;
   const char* area;
   const char* line;
   bool allowed;
@@ -83,19 +84,25 @@ TEST_P(IncludeRule, AllowsOnlyDocumentedEdgesAndKeepsCLibrariesInPlatform) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, IncludeRule,
     testing::Values(
-        IncludeCase{"network", R"(#include "velmoradine/model/ugc_error.hpp")", true},
-        IncludeCase{"network", R"(#include "velmoradine/platform/http/url_request.hpp")", true},
-        IncludeCase{"network", R"(#include "velmoradine/network/hashing.hpp")", true},
-        IncludeCase{"model", R"(#include "velmoradine/network/network.hpp")", false},
-        IncludeCase{"platform/foundation", R"(  #  include "velmoradine/platform/http/x.hpp")",
-                    false},
-        IncludeCase{"share", R"(#include "velmoradine/model/x.hpp")", false},
-        IncludeCase{"network", "#include <openssl/evp.h>", false},
-        IncludeCase{"model", "#include <libavcodec/avcodec.h>", false},
-        IncludeCase{"platform/http", "#include <curl/curl.h>", true},
-        IncludeCase{"server", "#include <sqlite3.h>", true},
-        IncludeCase{"network", "#include <nlohmann/json.hpp>", true},
-        IncludeCase{"network", R"(// #include "velmoradine/ui/sheet.hpp" is a comment)", true}));
+        IncludeCase{"NetworkIncludesModel", "network",
+                    R"(#include "velmoradine/model/ugc_error.hpp")", true},
+        IncludeCase{"NetworkIncludesPlatformHttp", "network",
+                    R"(#include "velmoradine/platform/http/url_request.hpp")", true},
+        IncludeCase{"NetworkIncludesItself", "network",
+                    R"(#include "velmoradine/network/hashing.hpp")", true},
+        IncludeCase{"ModelIncludesNetwork", "model",
+                    R"(#include "velmoradine/network/network.hpp")", false},
+        IncludeCase{"FoundationIncludesHttp", "platform/foundation",
+                    R"(  #  include "velmoradine/platform/http/x.hpp")", false},
+        IncludeCase{"AreaWithoutARow", "share", R"(#include "velmoradine/model/x.hpp")", false},
+        IncludeCase{"NetworkIncludesOpenSSL", "network", "#include <openssl/evp.h>", false},
+        IncludeCase{"ModelIncludesFFmpeg", "model", "#include <libavcodec/avcodec.h>", false},
+        IncludeCase{"HttpIncludesCurl", "platform/http", "#include <curl/curl.h>", true},
+        IncludeCase{"ServerIncludesSQLite", "server", "#include <sqlite3.h>", true},
+        IncludeCase{"NetworkIncludesJSON", "network", "#include <nlohmann/json.hpp>", true},
+        IncludeCase{"CommentedInclude", "network",
+                    R"(// #include "velmoradine/ui/sheet.hpp" is a comment)", true}),
+    [](const testing::TestParamInfo<IncludeCase>& info) { return std::string(info.param.name); });
 
 TEST(IncludeEdges, AFileBelongsToItsArea) {
   EXPECT_EQ(areaOfFile("velmoradine/platform/http/url_request.cpp"), "platform/http");
