@@ -195,6 +195,21 @@ TEST_F(ShareManagerVideoTest, DestroyWhileTheShareIsBeingCreatedDeletesTheLateSh
   EXPECT_EQ(delegate_->calls().size(), reportsBefore);
 }
 
+TEST_F(ShareManagerVideoTest, AFailedDeleteOfTheLateShareIsLoggedButNotReported) {
+  network_->holdShareRequest = true;
+  network_->deleteError = Error::posix(ECONNRESET);
+  manager_->begin();
+  renderSucceeds();
+  manager_->cleanupContent({});
+  auto reportsBefore = delegate_->calls().size();
+  console::Capture capture;
+  network_->releaseShare();
+  ASSERT_EQ(network_->deletions.size(), 1u);
+  EXPECT_TRUE(capture.contains("[Velmoradine] [VideoManager destroy] failure - " +
+                               Error::posix(ECONNRESET).localizedDescription()));
+  EXPECT_EQ(delegate_->calls().size(), reportsBefore);
+}
+
 TEST_F(ShareManagerVideoTest, WithoutADelegateThePipelineStillRuns) {
   auto manager = ShareManagerVideo::create(*content_, {}, providers_);
   manager->begin();

@@ -35,11 +35,10 @@ const EVP_MD* algorithm(HashType type) {
 
 using Digest = std::array<unsigned char, EVP_MAX_MD_SIZE>;
 
-// Hashes the parts one after the other, as if they were one buffer.
-std::span<const unsigned char> digest(HashType type,
-                                      std::initializer_list<std::span<const std::uint8_t>> parts,
-                                      Digest& into) {
-  into.fill(0);
+// Hashes the parts one after the other, as if they were one buffer. The
+// digest functions of libcrypto fail only when memory runs out: nothing then.
+std::optional<std::span<const unsigned char>> digest(
+    HashType type, std::initializer_list<std::span<const std::uint8_t>> parts, Digest& into) {
   unsigned int length = 0;
   EVP_MD_CTX* context = EVP_MD_CTX_new();
   bool ok = context && EVP_DigestInit_ex(context, algorithm(type), nullptr) == 1;
@@ -48,9 +47,12 @@ std::span<const unsigned char> digest(HashType type,
   }
   ok = ok && EVP_DigestFinal_ex(context, into.data(), &length) == 1;
   EVP_MD_CTX_free(context);
-  // The digest functions of libcrypto fail only when memory runs out; a
-  // zeroed digest of the right length is then the answer, never garbage.
-  return {into.data(), ok ? length : digestLength(type)};
+  if (!ok) return std::nullopt;
+  return std::span<const unsigned char>(into.data(), length);
+}
+
+Error md5Unavailable() {
+  return Error::posix(ENOMEM, "the MD5 digest could not be taken");
 }
 
 std::string hex(std::span<const unsigned char> bytes) {
@@ -122,9 +124,11 @@ std::size_t digestLength(HashType type) {
   return 0;
 }
 
-std::string md5Base64(std::span<const std::uint8_t> data) {
+Result<std::string> md5Base64(std::span<const std::uint8_t> data) {
   Digest buffer;
-  return base64(digest(HashType::md5, {data}, buffer));
+  auto bytes = digest(HashType::md5, {data}, buffer);
+  if (!bytes) return failure(md5Unavailable());
+  return base64(*bytes);
 }
 
 Result<std::string> streamedMD5Base64(const Data& data) {
@@ -141,20 +145,24 @@ Result<std::string> streamedMD5Base64(const Data& data) {
   Digest buffer{};
   unsigned int length = 0;
   ok = ok && EVP_DigestFinal_ex(context.get(), buffer.data(), &length) == 1;
-  if (!ok) return failure(Error::posix(ENOMEM, "the MD5 digest could not be taken"));
+  if (!ok) return failure(md5Unavailable());
   return base64({buffer.data(), length});
 }
 
 std::optional<std::string> hashed(std::span<const std::uint8_t> data, HashType type,
                                   HashOutputType output) {
   Digest buffer;
-  return format(digest(type, {data}, buffer), output);
+  auto bytes = digest(type, {data}, buffer);
+  if (!bytes) return std::nullopt;
+  return format(*bytes, output);
 }
 
 std::optional<std::string> hashWithRSA2048Asn1Header(std::span<const std::uint8_t> data,
                                                      HashType type, HashOutputType output) {
   Digest buffer;
-  return format(digest(type, {kRSA2048Asn1Header, data}, buffer), output);
+  auto bytes = digest(type, {kRSA2048Asn1Header, data}, buffer);
+  if (!bytes) return std::nullopt;
+  return format(*bytes, output);
 }
 
 std::optional<std::string> hashed(std::string_view text, HashType type, HashOutputType output) {

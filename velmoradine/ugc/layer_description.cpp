@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 
+#include "velmoradine/platform/foundation/error_enumeration.hpp"
 #include "velmoradine/ugc/layer_attributes.hpp"
 
 namespace velmoradine {
@@ -11,23 +12,6 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 using Case = MutableLayerAttributeCodingKeys;
-
-class LayerDescriptionErrorCategory final : public ErrorCategory {
- public:
-  const char* name() const noexcept override { return "Velmoradine.LayerDescription"; }
-  std::string message(int value) const override {
-    switch (static_cast<LayerDescriptionError>(value)) {
-      case LayerDescriptionError::invalidJSON:
-        return "The layer description is not valid JSON";
-      case LayerDescriptionError::invalidDescription:
-        return "The layer description is invalid";
-    }
-    return "The layer description is invalid";
-  }
-  std::string descriptionKey(int value, const std::string& detail) const override {
-    return detail.empty() ? message(value) : message(value) + ": " + detail;
-  }
-};
 
 Error invalid(const std::string& path, const std::string& key, const std::string& problem) {
   return Error(LayerDescriptionError::invalidDescription, path + ": \"" + key + "\": " + problem);
@@ -66,19 +50,16 @@ class Reader {
     return out;
   }
   Result<Rect> rect() const {
-    auto v = numbers({4}, "[x, y, width, height]");
-    if (!v) return failure(v.error());
-    return Rect((*v)[0], (*v)[1], (*v)[2], (*v)[3]);
+    VELMORADINE_ASSIGN_OR_RETURN(const auto v, numbers({4}, "[x, y, width, height]"));
+    return Rect(v[0], v[1], v[2], v[3]);
   }
   Result<Point> point() const {
-    auto v = numbers({2}, "[x, y]");
-    if (!v) return failure(v.error());
-    return Point{(*v)[0], (*v)[1]};
+    VELMORADINE_ASSIGN_OR_RETURN(const auto v, numbers({2}, "[x, y]"));
+    return Point{v[0], v[1]};
   }
   Result<Size> size() const {
-    auto v = numbers({2}, "[width, height]");
-    if (!v) return failure(v.error());
-    return Size{(*v)[0], (*v)[1]};
+    VELMORADINE_ASSIGN_OR_RETURN(const auto v, numbers({2}, "[width, height]"));
+    return Size{v[0], v[1]};
   }
   Result<std::optional<Color>> color() const {
     if (value_.is_null()) return std::optional<Color>();
@@ -95,14 +76,13 @@ class Reader {
     return failure(expected("one of the constant names"));
   }
   Result<Transform3D> transform() const {
-    auto v = numbers({16, 6}, "16 numbers (a 4×4 matrix by rows) or 6 (an affine transform)");
-    if (!v) return failure(v.error());
-    if (v->size() == 6) {
-      const auto& a = *v;
-      return Transform3D::makeAffineTransform({a[0], a[1], a[2], a[3], a[4], a[5]});
-    }
+    VELMORADINE_ASSIGN_OR_RETURN(
+        const auto v,
+        numbers({16, 6}, "16 numbers (a 4×4 matrix by rows) or 6 (an affine transform)"));
+    if (v.size() == 6)
+      return Transform3D::makeAffineTransform({v[0], v[1], v[2], v[3], v[4], v[5]});
     std::array<double, 16> rows{};
-    std::copy(v->begin(), v->end(), rows.begin());
+    std::copy(v.begin(), v.end(), rows.begin());
     return Transform3D::fromRows(rows);
   }
   template <std::size_t N>
@@ -217,15 +197,14 @@ Result<std::optional<TextString>> textFrom(const Reader& reader) {
 
 template <typename T>
 Result<MutableLayerAttribute> make(Result<T> value, MutableLayerAttribute (*factory)(T)) {
-  if (!value) return failure(value.error());
+  VELMORADINE_TRY(value);
   return factory(std::move(*value));
 }
 
 Result<MutableLayerAttribute> floatAttribute(const Reader& reader,
                                              MutableLayerAttribute (*factory)(float)) {
-  auto n = reader.number();
-  if (!n) return failure(n.error());
-  return factory(static_cast<float>(*n));
+  VELMORADINE_ASSIGN_OR_RETURN(const double n, reader.number());
+  return factory(static_cast<float>(n));
 }
 
 constexpr long kDeepestNesting = 64;
@@ -254,14 +233,12 @@ constexpr std::array<std::string_view, 4> kEdgeNames = {"left", "right", "bottom
 
 }  // namespace
 
-const std::error_category& layerDescriptionErrorCategory() {
-  static const auto& category = *new LayerDescriptionErrorCategory;
-  return category;
-}
-
-std::error_code make_error_code(LayerDescriptionError error) {
-  return {static_cast<int>(error), layerDescriptionErrorCategory()};
-}
+VELMORADINE_DEFINE_ERROR_ENUMERATION(
+    LayerDescriptionError, layerDescriptionErrorCategory, "Velmoradine.LayerDescription",
+    {LayerDescriptionError::invalidJSON, "The layer description is not valid JSON",
+     DetailInDescription::afterColon},
+    {LayerDescriptionError::invalidDescription, "The layer description is invalid",
+     DetailInDescription::afterColon})
 
 Result<MutableLayerAttribute> attributeFromDescription(const std::string& key, const Json& value,
                                                        const std::string& path,
@@ -432,9 +409,9 @@ Result<std::shared_ptr<Layer>> layerFromDescription(const Json& description,
   std::vector<MutableLayerAttribute> attributes;
   for (const auto& [key, value] : description.items()) {
     if (key == "type") continue;
-    auto attribute = attributeFromDescription(key, value, path, baseDirectory);
-    if (!attribute) return failure(attribute.error());
-    attributes.push_back(std::move(*attribute));
+    VELMORADINE_ASSIGN_OR_RETURN(auto attribute,
+                                 attributeFromDescription(key, value, path, baseDirectory));
+    attributes.push_back(std::move(attribute));
   }
   applyAttributes(*layer, attributes);
   return layer;
@@ -469,16 +446,14 @@ Result<LayerTreeDescription> parseLayerTreeDescription(const std::string& text,
       tree.size = *size;
       hasSize = true;
     } else if (key == "background") {
-      auto color = r.color();
-      if (!color) return failure(color.error());
-      tree.background = *color;
+      VELMORADINE_ASSIGN_OR_RETURN(tree.background, r.color());
     } else if (key == "layers") {
       if (!value.is_array()) return failure(r.expected("a list of layers"));
       for (std::size_t i = 0; i < value.size(); ++i) {
-        auto layer =
-            layerFromDescription(value[i], "layers[" + std::to_string(i) + "]", baseDirectory);
-        if (!layer) return failure(layer.error());
-        layers.push_back(std::move(*layer));
+        VELMORADINE_ASSIGN_OR_RETURN(
+            auto layer,
+            layerFromDescription(value[i], "layers[" + std::to_string(i) + "]", baseDirectory));
+        layers.push_back(std::move(layer));
       }
     } else {
       return failure(invalid("description", key, "unknown key"));
