@@ -1,11 +1,11 @@
-#include "velmoradine/ugc/layer_description.hpp"
+#include "velmoradine/model/layer_description.hpp"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 
+#include "velmoradine/model/layer_attributes.hpp"
 #include "velmoradine/platform/foundation/error_enumeration.hpp"
-#include "velmoradine/ugc/layer_attributes.hpp"
 
 namespace velmoradine {
 namespace {
