@@ -6,6 +6,7 @@
 #include "velmoradine/model/json_coding.hpp"
 #include "velmoradine/network/share_records.hpp"
 #include "velmoradine/network/upload_plan.hpp"
+#include "velmoradine/platform/foundation/data.hpp"
 
 namespace velmoradine {
 namespace {
