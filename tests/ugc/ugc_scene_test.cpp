@@ -31,6 +31,7 @@ struct SceneRetryCase {
   int expectedConstructions;
   int expectedExports;
   RenderResult expected;
+  friend void PrintTo(const SceneRetryCase& scenario, std::ostream* out) { *out << scenario.name; }
 };
 
 class UGCSceneRetryTest : public ::testing::TestWithParam<SceneRetryCase> {};

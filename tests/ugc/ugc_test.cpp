@@ -130,6 +130,7 @@ struct JoinRetryCase {
   int expectedConstructions;
   int expectedExports;
   RenderResult expected;
+  friend void PrintTo(const JoinRetryCase& scenario, std::ostream* out) { *out << scenario.name; }
 };
 
 class UGCJoinRetryTest : public UGCTest, public ::testing::WithParamInterface<JoinRetryCase> {};
