@@ -32,7 +32,10 @@
 
 namespace velmoradine {
 
-// The renderers a UGC and its scenes use; tests substitute them.
+// The renderers a UGC and its scenes use; tests substitute them. A host
+// that shows export progress wraps the standard factories, keeps the
+// renderers they make and reads their exporters' progress on the main queue
+// (where the exports are started).
 struct UGCProviders {
   std::shared_ptr<UGCRendererFactory> renderers = UGCRendererFactory::standard();
   std::shared_ptr<UGCSceneRendererFactory> sceneRenderers = UGCSceneRendererFactory::standard();

@@ -16,9 +16,7 @@
 
 namespace velmoradine {
 
-class UGCVideoLayerConfiguration final
-    : public UGCLayerConfiguration,
-      public std::enable_shared_from_this<UGCVideoLayerConfiguration> {
+class UGCVideoLayerConfiguration final : public UGCLayerConfiguration {
  public:
   // Starts the download; its callback holds the configuration until it ends.
   static std::shared_ptr<UGCVideoLayerConfiguration> make(std::shared_ptr<UGCVideoFormat> format,
