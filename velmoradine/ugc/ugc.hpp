@@ -21,11 +21,11 @@
 #include <string>
 #include <vector>
 
+#include "velmoradine/model/ugc_error.hpp"
+#include "velmoradine/model/ugc_render_settings.hpp"
+#include "velmoradine/model/video_content_future_provider.hpp"
 #include "velmoradine/platform/dispatch/dispatch_group.hpp"
 #include "velmoradine/platform/dispatch/dispatch_queue.hpp"
-#include "velmoradine/share/video_content_future.hpp"
-#include "velmoradine/ugc/ugc_error.hpp"
-#include "velmoradine/ugc/ugc_render_settings.hpp"
 #include "velmoradine/ugc/ugc_rendering.hpp"
 #include "velmoradine/ugc/ugc_scene.hpp"
 #include "velmoradine/ugc/ugc_scene_delegate.hpp"
