@@ -247,6 +247,16 @@ INSTANTIATE_TEST_SUITE_P(
                                    blueVideo,
                                    UGCError::videoError,
                                    "maxDuration nan is not a finite number"},
+                      BadSceneCase{"VideoLayerWithoutFrame",
+                                   {},
+                                   {},
+                                   [](UGCScene& scene, const std::filesystem::path& directory) {
+                                     blueVideo(scene, directory);
+                                     scene.videoLayer(UGCVideoFormat::create(),
+                                                      URL::fileURL(directory / "blue.mp4"));
+                                   },
+                                   UGCError::videoError,
+                                   "The video layer has no frame"},
                       BadSceneCase{"NoVideoLayer",
                                    {},
                                    {},
