@@ -60,6 +60,7 @@ struct DesktopWindow::State {
   bool closed = false;
   bool touching = false;
   bool needsPresent = true;
+  bool exposed = false;
   std::uint64_t frames = 0;
 
   ~State() {
@@ -82,7 +83,10 @@ void DesktopWindow::State::handle(const SDL_Event& event) {
       break;
     case SDL_WINDOWEVENT:
       if (event.window.event == SDL_WINDOWEVENT_CLOSE) closed = true;
-      if (event.window.event == SDL_WINDOWEVENT_EXPOSED) needsPresent = true;
+      if (event.window.event == SDL_WINDOWEVENT_EXPOSED) {
+        needsPresent = true;
+        exposed = true;
+      }
       if (event.window.event == SDL_WINDOWEVENT_FOCUS_LOST && touching) {
         touching = false;
         window->sendTouch(UITouchPhase::cancelled, {});
@@ -196,6 +200,10 @@ bool DesktopWindow::runUntil(const std::function<bool()>& done,
 
 void DesktopWindow::stop() {
   state_->stopRequested = true;
+}
+
+bool DesktopWindow::isExposed() const {
+  return state_->exposed;
 }
 
 bool DesktopWindow::isClosed() const {

@@ -53,6 +53,8 @@ class DesktopWindow {
   bool runUntil(const std::function<bool()>& done, std::chrono::steady_clock::duration timeout);
   void stop();
   bool isClosed() const;
+  // Whether the windowing system has shown the window (it takes clicks then).
+  bool isExposed() const;
   // The windowing system's id of the window (an X11 window id), for tools
   // that address it from outside; 0 when the system has none.
   unsigned long nativeWindowId() const;

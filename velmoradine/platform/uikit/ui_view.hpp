@@ -153,6 +153,8 @@ class UIView : public std::enable_shared_from_this<UIView> {
 
   // A number no other view of the process has, for the window's bookkeeping.
   std::uint64_t identifier() const { return identifier_; }
+  // Changes whenever the view moves among its siblings.
+  std::uint64_t orderVersion() const { return orderVersion_; }
 
  protected:
   // For subclasses that draw with a layer of their own kind.
@@ -179,6 +181,7 @@ class UIView : public std::enable_shared_from_this<UIView> {
   std::vector<std::shared_ptr<NSLayoutConstraint>> constraints_;
   std::vector<std::shared_ptr<UIGestureRecognizer>> gestureRecognizers_;
   std::uint64_t displayVersion_ = 1;
+  std::uint64_t orderVersion_ = 0;
   bool userInteractionEnabled_ = true;
   bool translatesAutoresizing_ = true;
   bool needsLayout_ = true;

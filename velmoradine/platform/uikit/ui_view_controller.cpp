@@ -93,6 +93,7 @@ void UIViewController::dismiss(bool animated, std::function<void()> completion) 
 }
 
 UITraitCollection UIViewController::traitCollection() const {
+  if (window_) return window_->traitCollection();
   if (view_ && view_->window()) return view_->traitCollection();
   if (auto presenting = presenting_.lock()) return presenting->traitCollection();
   if (auto parent = parent_.lock()) return parent->traitCollection();

@@ -29,6 +29,7 @@ namespace velmoradine {
 
 class UIPresentationController;
 class UIView;
+class UIWindow;
 
 enum class UIModalPresentationStyle { automatic, pageSheet, fullScreen, overFullScreen };
 
@@ -81,8 +82,11 @@ class UIViewController : public std::enable_shared_from_this<UIViewController> {
 
  private:
   friend class UIPresentationController;
+  friend class UIWindow;
 
   std::shared_ptr<UIView> view_;
+  // The window this controller is the root of, known before its view loads.
+  UIWindow* window_ = nullptr;
   std::vector<std::shared_ptr<UIViewController>> children_;
   std::weak_ptr<UIViewController> parent_;
   std::shared_ptr<UIViewController> presented_;

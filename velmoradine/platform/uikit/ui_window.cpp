@@ -41,6 +41,7 @@ UIWindow::UIWindow(UIScreen screen)
 }
 
 UIWindow::~UIWindow() {
+  if (root_) root_->window_ = nullptr;
   for (const auto& root : attachedRoots_) {
     if (auto view = root.lock()) view->window_ = nullptr;
   }
@@ -48,8 +49,11 @@ UIWindow::~UIWindow() {
 
 void UIWindow::setRootViewController(std::shared_ptr<UIViewController> controller) {
   assertMainThread("UIWindow::setRootViewController");
+  if (root_) root_->window_ = nullptr;
   root_ = std::move(controller);
-  if (root_) root_->view()->setFrame(screen_.bounds());
+  if (!root_) return;
+  root_->window_ = this;
+  root_->view()->setFrame(screen_.bounds());
 }
 
 std::shared_ptr<UIViewController> UIWindow::topViewController() const {

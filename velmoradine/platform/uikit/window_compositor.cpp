@@ -93,7 +93,7 @@ std::shared_ptr<Layer> WindowCompositor::visit(UIView& view, const Visit& parent
   placement.clips = own.masksToBounds();
   placement.cornerRadius = own.cornerRadius();
   placement.rasterGeneration = entry.raster.generation();
-  placement.order = order_++;
+  placement.orderVersion = view.orderVersion();
   Rect extent = placement.toWindow.apply(state.bounds);
   bool visible = !placement.hidden && placement.alpha > 0;
   placement.onScreen = visible ? intersection(extent, parent.clip) : Rect();
@@ -112,7 +112,6 @@ std::shared_ptr<Layer> WindowCompositor::visit(UIView& view, const Visit& parent
 
 std::vector<PixelRect> WindowCompositor::display(const std::vector<std::shared_ptr<UIView>>& roots,
                                                  Bitmap& target) {
-  order_ = 0;
   for (auto& [identifier, entry] : entries_) entry.seen = false;
   std::vector<std::shared_ptr<Layer>> layers;
   Visit top{AffineTransform::identity(), 1, screen_};

@@ -47,7 +47,9 @@ class WindowCompositor {
     bool clips = false;
     double cornerRadius = 0;
     std::uint64_t rasterGeneration = 0;
-    std::size_t order = 0;
+    // Siblings drawn in a new order: the damage of the view that moved
+    // repaints the overlap in the new order.
+    std::uint64_t orderVersion = 0;
     Rect onScreen;  // the damage it causes, in window points
     friend bool operator==(const Placement&, const Placement&) = default;
   };
@@ -72,7 +74,6 @@ class WindowCompositor {
   Color background_;
   std::unordered_map<std::uint64_t, Entry> entries_;
   std::vector<PixelRect> damage_;
-  std::size_t order_ = 0;
   std::uint64_t rasterizations_ = 0;
   bool everything_ = true;
 };
