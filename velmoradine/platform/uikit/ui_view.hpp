@@ -13,6 +13,9 @@
 // subclass whose drawing depends on its own state builds its sublayers in
 // `displayLayer()` and calls `setNeedsDisplay()` when that state changes.
 //
+// Views are owned through std::shared_ptr (std::make_shared<UIView>(frame)):
+// hit testing and anchors hand out shared and weak references to them.
+//
 // Main thread only (main_thread.hpp); the toolkit checks it where a wrong
 // thread would corrupt the tree.
 
