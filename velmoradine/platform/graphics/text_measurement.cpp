@@ -5,7 +5,7 @@
 #include <cmath>
 #include <memory>
 
-#include "velmoradine/platform/graphics/font_description.hpp"
+#include "velmoradine/platform/graphics/cairo_support.hpp"
 
 namespace velmoradine {
 namespace {
@@ -33,7 +33,7 @@ TextMetrics measureText(std::string_view text, const Font& font) {
   std::unique_ptr<PangoLayout, decltype(&g_object_unref)> layout(
       pango_cairo_create_layout(cr.get()), g_object_unref);
   useRendererFontOptions(layout.get());
-  FontDescription description(font, size);
+  painting::FontDescription description(font, size);
   pango_layout_set_font_description(layout.get(), description.get());
   pango_layout_set_text(layout.get(), text.data(), static_cast<int>(text.size()));
   PangoRectangle logical;
