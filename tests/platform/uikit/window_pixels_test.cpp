@@ -73,3 +73,38 @@ TEST(WindowPixelsTest, DrawsTheBackgroundEverywhereAndTheLabelsTextInsideItsFram
 
 }  // namespace
 }  // namespace velmoradine::testing
+
+namespace velmoradine::testing {
+namespace {
+
+TEST(WindowPixelsTest, DrawsALabelsImageAttachmentBeforeItsText) {
+  UIWindow window(UIScreen({375, 812}, 3));
+  auto controller = std::make_shared<UIViewController>();
+  window.setRootViewController(controller);
+  controller->view()->setBackgroundColor(Color::white());
+  Bitmap red(42, 42);
+  red.fill(Color::rgba(1, 0, 0));
+  NSAttributedString text(NSTextAttachment{Image(std::move(red), 3), Rect(0, -2, 14, 14)});
+  text.append(NSAttributedString("  Velmoradine", {Font("Sans-Bold", 14), Color::black()}));
+  auto label = std::make_shared<UILabel>(Rect(100, 400, 175, 40));
+  label->setAttributedText(text);
+  controller->view()->addSubview(label);
+  window.displayIfNeeded();
+  const Bitmap& bitmap = window.bitmap();
+  int redInside = 0, redOutside = 0, dark = 0;
+  for (int y = 1200; y < 1320; ++y) {
+    for (int x = 300; x < 825; ++x) {
+      Rgb rgb = rgbAt(bitmap, x, y);
+      if (rgb == Rgb{255, 0, 0}) (x < 342 ? redInside : redOutside) += 1;
+      if (rgb.red < 100 && rgb.green < 100 && rgb.blue < 100 && x >= 342) ++dark;
+    }
+  }
+  // 14 points square at the start; its top and bottom may fall between pixels.
+  EXPECT_GE(redInside, 41 * 42) << "the attachment";
+  EXPECT_LE(redInside, 42 * 42);
+  EXPECT_EQ(redOutside, 0);
+  EXPECT_GT(dark, 200) << "the text after it";
+}
+
+}  // namespace
+}  // namespace velmoradine::testing
