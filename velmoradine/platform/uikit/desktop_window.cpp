@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "velmoradine/platform/dispatch/run_loop.hpp"
+#include "velmoradine/platform/foundation/error_enumeration.hpp"
 #include "velmoradine/platform/uikit/main_thread.hpp"
 #include "velmoradine/platform/uikit/ui_window.hpp"
 
@@ -20,35 +21,15 @@ constexpr int kLongestWaitMs = 1000;
 
 bool openWindowExists = false;
 
-class DesktopWindowErrorCategory final : public ErrorCategory {
- public:
-  const char* name() const noexcept override { return "VelmoradineDesktopWindow"; }
-  std::string message(int value) const override {
-    switch (static_cast<DesktopWindowError>(value)) {
-      case DesktopWindowError::displayUnavailable:
-        return "No display is available to show a window on";
-      case DesktopWindowError::windowCreationFailed:
-        return "The window could not be created";
-      case DesktopWindowError::alreadyOpen:
-        return "A desktop window is already open";
-    }
-    return "Unknown desktop window error";
-  }
-  std::string descriptionKey(int value, const std::string& detail) const override {
-    return detail.empty() ? message(value) : message(value) + ": " + detail;
-  }
-};
-
 }  // namespace
 
-const std::error_category& desktopWindowErrorCategory() {
-  static const auto& category = *new DesktopWindowErrorCategory;
-  return category;
-}
-
-std::error_code make_error_code(DesktopWindowError error) {
-  return {static_cast<int>(error), desktopWindowErrorCategory()};
-}
+VELMORADINE_DEFINE_ERROR_ENUMERATION(
+    DesktopWindowError, desktopWindowErrorCategory, "Velmoradine.DesktopWindow",
+    {DesktopWindowError::displayUnavailable, "No display is available to show a window on",
+     DetailInDescription::afterColon},
+    {DesktopWindowError::windowCreationFailed, "The window could not be created",
+     DetailInDescription::afterColon},
+    {DesktopWindowError::alreadyOpen, "A desktop window is already open"})
 
 struct DesktopWindow::State {
   std::shared_ptr<UIWindow> window;

@@ -35,7 +35,7 @@ enum class DesktopWindowError {
   // Another desktop window is open in this process.
   alreadyOpen,
 };
-const std::error_category& desktopWindowErrorCategory();
+const ErrorCategory& desktopWindowErrorCategory();
 std::error_code make_error_code(DesktopWindowError error);
 
 class DesktopWindow {
