@@ -79,10 +79,11 @@ std::string trickle(int port, const std::string& head, const std::string& trickl
 }
 
 // Sends SIGTERM and gives whether the server ended within `bound`; it is
-// reaped by DevServerProcess::stop() afterwards.
-bool endsOnSigterm(const DevServerProcess& server, std::chrono::seconds bound) {
+// reaped by DevServerProcess::stop() afterwards, killed first when it did
+// not end.
+bool endsOnSigterm(DevServerProcess& server, std::chrono::seconds bound) {
   ::kill(server.pid(), SIGTERM);
-  return waitUntil(
+  bool ended = waitUntil(
       [&] {
         siginfo_t info{};
         return waitid(P_PID, static_cast<id_t>(server.pid()), &info, WEXITED | WNOHANG | WNOWAIT) ==
@@ -90,6 +91,8 @@ bool endsOnSigterm(const DevServerProcess& server, std::chrono::seconds bound) {
                info.si_pid == server.pid();
       },
       bound);
+  if (!ended) server.stop(SIGKILL);
+  return ended;
 }
 
 struct HeadCase {
@@ -176,7 +179,7 @@ TEST(DevServerConnections, SixtyFourSlowViewersLeaveRoomForShareCyclesAndTheApi)
   // told to stop.
   std::atomic<bool> stopViewing{false};
   std::vector<std::atomic<std::size_t>> received(kViewers);
-  std::vector<std::thread> viewers;
+  std::vector<std::jthread> viewers;
   for (int i = 0; i < kViewers; ++i) {
     viewers.emplace_back([&, i] {
       int fd = connectTo(server.port(), 4096);
@@ -192,6 +195,13 @@ TEST(DevServerConnections, SixtyFourSlowViewersLeaveRoomForShareCyclesAndTheApi)
       close(fd);
     });
   }
+  // Declared after the viewers: on the way out they are told to stop
+  // before they are joined.
+  struct StopViewing {
+    std::atomic<bool>& flag;
+    ~StopViewing() { flag = true; }
+  } stopOnExit{stopViewing};
+
   ASSERT_TRUE(waitUntil(
       [&] {
         return std::all_of(received.begin(), received.end(), [](auto& count) { return count > 0; });
@@ -211,9 +221,7 @@ TEST(DevServerConnections, SixtyFourSlowViewersLeaveRoomForShareCyclesAndTheApi)
   for (auto& count : received) EXPECT_LT(count.load(), files.video.size());
 
   // The viewers are still attached: stopping closes their connections.
-  EXPECT_TRUE(endsOnSigterm(server, std::chrono::seconds(20)));
-  stopViewing = true;
-  for (auto& viewer : viewers) viewer.join();
+  ASSERT_TRUE(endsOnSigterm(server, std::chrono::seconds(20)));
   EXPECT_EQ(server.stop(), 0);
 }
 
@@ -227,9 +235,10 @@ TEST(DevServerConnections, StoppingDoesNotWaitForTricklingClients) {
     sendAll(fd, "GET /go HTTP/1.1\r\nX-Slow: a");
     sockets.push_back(fd);
   }
-  EXPECT_TRUE(endsOnSigterm(server, std::chrono::seconds(5)));
-  EXPECT_EQ(server.stop(), 0);
+  bool ended = endsOnSigterm(server, std::chrono::seconds(5));
   for (int fd : sockets) close(fd);
+  ASSERT_TRUE(ended);
+  EXPECT_EQ(server.stop(), 0);
 }
 
 }  // namespace
