@@ -225,6 +225,32 @@ TEST(DevServerConnections, SixtyFourSlowViewersLeaveRoomForShareCyclesAndTheApi)
   EXPECT_EQ(server.stop(), 0);
 }
 
+TEST(DevServerConnections, FileBodiesBeyondTheirLimitAreAnsweredBusyUntilOneEnds) {
+  TemporaryDirectory directory;
+  DevServerProcess server(directory.path(),
+                          {"--api-key", "key", "--app-slug", "app", "--max-media-streams", "1"});
+  Kit kit(server, "key");
+  ShareFiles files{randomBytes(4 << 20), randomBytes(1000)};
+  auto link = pathAndQuery(kit.publish(files).link);
+  int viewer = connectTo(server.port(), 4096);
+  ASSERT_GE(viewer, 0);
+  sendAll(viewer, "GET " + link + "/video HTTP/1.1\r\nHost: localhost\r\n\r\n");
+  char first = 0;
+  ASSERT_EQ(recv(viewer, &first, 1, 0), 1);
+
+  auto busy = kit.client().Get(link + "/preview");
+  ASSERT_TRUE(busy);
+  EXPECT_EQ(busy->status, 503);
+  EXPECT_EQ(busy->get_header_value("Retry-After"), "1");
+  EXPECT_EQ(kit.client().Get(link)->status, 200);
+
+  close(viewer);
+  EXPECT_TRUE(waitUntil([&] {
+    auto preview = kit.client().Get(link + "/preview");
+    return preview && preview->status == 200 && preview->body == files.preview;
+  }));
+}
+
 TEST(DevServerConnections, StoppingDoesNotWaitForTricklingClients) {
   TemporaryDirectory directory;
   DevServerProcess server(directory.path(), {"--threads", "2"});
