@@ -23,6 +23,8 @@ constexpr std::size_t kReadChunkBytes = 64 * 1024;
 // The library refuses longer request lines with 414; a longer line is not
 // waited for.
 constexpr std::size_t kMaxRequestLineBytes = 8192;
+constexpr auto kRefusalLinger = std::chrono::seconds(1);
+constexpr std::size_t kMaxRefusalDrainBytes = 1024 * 1024;
 
 bool equalsIgnoringCase(std::string_view a, std::string_view b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
@@ -189,7 +191,17 @@ void ConnectionStream::refuseHead(HeadOutcome outcome) {
   std::string reply = "HTTP/1.1 " + std::string(status) +
                       "\r\nDate: " + httpDate(std::time(nullptr)) +
                       "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
-  sendAll(reply);
+  if (!sendAll(reply)) return;
+  // Closing with unread bytes would reset the connection, and a client still
+  // sending its head could lose the reply: take (and drop) what it sends for
+  // a moment first.
+  ::shutdown(socket_, SHUT_WR);
+  auto lingerUntil = Clock::now() + kRefusalLinger;
+  for (std::size_t drained = 0; drained < kMaxRefusalDrainBytes && fill(lingerUntil);) {
+    drained += buffered();
+    inbound_.clear();
+    position_ = 0;
+  }
 }
 
 ConnectionStream::Clock::time_point ConnectionStream::bodyDeadline() const {
