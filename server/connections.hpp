@@ -64,6 +64,7 @@ class ConnectionRegistry {
 
 // The HTTP library's task queue: a thread for each connection, started when
 // none is free, up to `maxThreads`; further connections wait for one.
+// enqueue() and shutdown() are called by the library's accepting thread.
 class ConnectionPool final : public httplib::TaskQueue {
  public:
   // `beforeJoin` runs on shutdown, before the threads are joined: it must
