@@ -11,6 +11,8 @@ namespace velmoradine::devserver {
 namespace {
 
 using nlohmann::json;
+// The library's own builder of values from parse events (what json::parse
+// uses), fed one event of the batch at a time.
 using DomBuilder = nlohmann::detail::json_sax_dom_parser<json>;
 
 // Walks the document's events; only the element of "events" being read is
