@@ -40,6 +40,9 @@ struct BadDescription {
   std::string json;
   std::string problem;  // the error's detail
   UGCDescriptionError error = UGCDescriptionError::invalidDescription;
+  friend void PrintTo(const BadDescription& description, std::ostream* out) {
+    *out << description.name;
+  }
 };
 
 class UGCDescriptionErrors : public ::testing::TestWithParam<BadDescription> {};

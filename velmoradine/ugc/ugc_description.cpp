@@ -3,6 +3,7 @@
 #include <cmath>
 #include <fstream>
 
+#include "velmoradine/platform/foundation/file_contents.hpp"
 #include "velmoradine/platform/foundation/url.hpp"
 #include "velmoradine/ugc/layer_description.hpp"
 
@@ -206,10 +207,12 @@ Result<UGCLayerInstruction> imageLayer(const Json& value, const std::string& pla
   if (source->address)
     return UGCLayerInstruction{
         UGCLayerInstruction::imageURL{format, source->address->absoluteString()}};
-  Result<Image> image = Image::read(source->file);
+  const std::string& text = value.get<std::string>();
+  Result<Data> bytes = readContents(source->file, Image::kMaximumFileSize);
+  if (!bytes) return failure(invalid(place, text + ": " + bytes.error().code().message()));
+  Result<Image> image = Image::decode(*bytes);
   if (!image) {
-    return failure(
-        invalid(place, value.get<std::string>() + ": " + image.error().localizedDescription()));
+    return failure(invalid(place, text + ": " + image.error().localizedDescription()));
   }
   return UGCLayerInstruction{UGCLayerInstruction::imageLitearl{format, std::move(*image)}};
 }
