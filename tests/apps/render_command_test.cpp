@@ -103,19 +103,20 @@ INSTANTIATE_TEST_SUITE_P(
                   R"({"scenes": [{"layers": [{"video": "red.mp4",
                       "attributes": {"frame": [0, 0, 64]}}]}]})",
                   "scenes[0].layers[0].attributes.frame: expected 4 numbers"},
-        BadRender{"MissingVideo", R"({"scenes": [{"layers": [{"video": "gone.mp4"}]}]})",
+        BadRender{"MissingVideo", R"({"scenes": [{"layers": [{"video": "gone.mp4",
+                      "attributes": {"frame": [0, 0, 64, 96]}}]}]})",
                   "scenes[0].layers[0].video: gone.mp4: No such file or directory"},
         BadRender{
             "NoSceneRenders",
             R"({"options": [{"size": [64, 96]}], "scenes": [{"layers": [{"text": "no video"}]},
-                                 {"layers": [{"video": "notes.mp4"}]}]})",
+                                 {"layers": [{"video": "notes.mp4", "attributes": {"frame": [0, 0, 64, 96]}}]}]})",
             "render: Export failed or cancelled"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(RenderCommand, NamesEachSceneLeftOut) {
   RenderFolder folder;
   CommandRun run = folder.render(R"({"options": [{"size": [64, 96]}], "scenes": [
-      {"layers": [{"text": "no video"}]}, {"layers": [{"video": "notes.mp4"}]},
+      {"layers": [{"text": "no video"}]}, {"layers": [{"video": "notes.mp4", "attributes": {"frame": [0, 0, 64, 96]}}]},
       {"layers": [{"video": "red.mp4", "attributes": {"frame": [0, 0, 64, 96]}}]}]})");
   ASSERT_EQ(run.status, 0) << run.errors;
   EXPECT_NE(run.output.find("* scene 1: left out: No duration set"), std::string::npos)

@@ -115,13 +115,22 @@ INSTANTIATE_TEST_SUITE_P(
                        "scenes[0].layers[0]: expected a layer object"},
         BadDescription{"TextNotText", withLayer(R"({"text": ["a"]})"),
                        "scenes[0].layers[0].text: expected a text"},
-        BadDescription{"OtherScheme", withLayer(R"({"video": "ftp://example.org/a.mp4"})"),
-                       "scenes[0].layers[0].video: expected a file path or an http or https "
-                       "address"},
-        BadDescription{"MissingVideo", withLayer(R"({"video": "gone.mp4"})"),
+        BadDescription{
+            "OtherScheme",
+            withLayer(
+                R"({"video": "ftp://example.org/a.mp4", "attributes": {"frame": [0, 0, 9, 9]}})"),
+            "scenes[0].layers[0].video: expected a file path or an http or https "
+            "address"},
+        BadDescription{"MissingVideo",
+                       withLayer(R"({"attributes": {"frame": [0, 0, 9, 9]}, "video": "gone.mp4"})"),
                        "scenes[0].layers[0].video: gone.mp4: No such file or directory"},
-        BadDescription{"VideoIsAFolder", withLayer(R"({"video": "."})"),
+        BadDescription{"VideoIsAFolder",
+                       withLayer(R"({"video": ".", "attributes": {"bounds": [0, 0, 9, 9]}})"),
                        "scenes[0].layers[0].video: .: not a regular file"},
+        BadDescription{"VideoWithoutFrame",
+                       withLayer(R"({"video": "clip.mp4", "attributes": {"frame": [0, 0, 0, 9]}})"),
+                       "scenes[0].layers[0].video: a video layer needs a \"frame\" attribute of "
+                       "positive width and height"},
         BadDescription{"NotJSON", R"({"scenes": [)",
                        "parse error at line 1, column 13: syntax error while parsing value - "
                        "unexpected end of input; expected '[', '{', or a literal",

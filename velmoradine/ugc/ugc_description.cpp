@@ -5,6 +5,7 @@
 
 #include "velmoradine/platform/foundation/file_contents.hpp"
 #include "velmoradine/platform/foundation/url.hpp"
+#include "velmoradine/ugc/layer_attributes.hpp"
 #include "velmoradine/ugc/layer_description.hpp"
 
 namespace velmoradine {
@@ -182,9 +183,27 @@ std::optional<std::string> unreadableVideo(const fs::path& file) {
   return std::nullopt;
 }
 
+// The video's picture is scaled by the video layer's frame (see
+// transformToExpectedAssetScale): without a width and a height the scale is
+// infinite and every export of the scene fails.
+bool framesAVideo(const std::vector<MutableLayerAttribute>& attributes) {
+  auto layer = Layer::create();
+  for (const MutableLayerAttribute& attribute : attributes) {
+    // Text attributes do nothing here but log that they do nothing.
+    if (!attribute.isTextLayerAttribute()) applyAttributes(*layer, {attribute});
+  }
+  const Size size = layer->frame().size;
+  return size.width > 0 && size.height > 0;
+}
+
 Result<UGCLayerInstruction> videoLayer(const Json& value, const std::string& place,
                                        std::vector<MutableLayerAttribute> attributes,
                                        const fs::path& baseDirectory) {
+  if (!framesAVideo(attributes)) {
+    return failure(invalid(place,
+                           "a video layer needs a \"frame\" attribute of positive width "
+                           "and height"));
+  }
   auto source = layerSource(value, place, baseDirectory);
   if (!source) return failure(source.error());
   auto format = std::make_shared<UGCVideoFormat>(std::move(attributes));
