@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "velmoradine/platform/dispatch/run_loop.hpp"
 #include "velmoradine/platform/media/asset.hpp"
 #include "velmoradine/ugc/ugc_renderer.hpp"
 #include "velmoradine/ugc/ugc_secne_renderer.hpp"
@@ -106,8 +107,13 @@ void UGCRenderProgress::layersReady(const UGCScene& scene,
 }
 
 void UGCRenderProgress::joining(std::size_t sceneCount, std::shared_ptr<UGCExport> renderer) {
-  say_(std::string(join_.startedAt ? "join failed, trying again: " : "") + "joining " +
-       std::to_string(sceneCount) + " of " + std::to_string(scenesTotal_) + " scenes");
+  const std::string line = std::string(join_.startedAt ? "join failed, trying again: " : "") +
+                           "joining " + std::to_string(sceneCount) + " of " +
+                           std::to_string(scenesTotal_) + " scenes";
+  // The last scene's completion is queued on the main queue behind the
+  // join's start: saying this after it keeps the lines in the order things
+  // happened.
+  RunLoop::main().perform([say = say_, line] { say(line); });
   if (!join_.startedAt) join_.startedAt = Clock::now();
   join_.quartersShown = 0;
   auto joinRenderer = std::dynamic_pointer_cast<UGCRenderer>(renderer);
