@@ -5,9 +5,17 @@
 //   ugc_render_vs_peer         a 3-scene UGC at 540×960 (each scene a 3 s video,
 //                              a text and a PNG image layer); ratio of wall times
 //   ugc_peak_rss_mb_540x960    peak resident memory of that render
-//   ugc_scene_seconds          one such scene rendered alone
-//   ugc_scene_decode_seconds   decoding its 3 s of video to pictures
-//   ugc_scene_encode_seconds   encoding 3 s of pictures
+//   ugc_scene_seconds          one such scene rendered alone, wall time
+//   ugc_scene_cpu_seconds      the processor time of that render (all threads)
+//   ugc_scene_decode_cpu_seconds  decoding its 3 s of video alone
+//   ugc_scene_encode_cpu_seconds  encoding 3 s of 4:2:0 pictures alone
+// Decoding runs ahead on its own thread and the encoder has threads of its
+// own, so the parts of a scene overlap in wall time; they are compared in
+// processor time. Decode and encode are measured with the ffmpeg command
+// line, which runs the same decoder and the same libx264 settings as the
+// kit; compositing is the scene's processor time less that of the same
+// scene without its text and image:
+//   ugc_scene_compositing_cpu_seconds
 // The peer draws the text and the image as PNGs (made by the kit's renderer,
 // so both sides show the same pixels), overlays them per scene with one
 // filter graph each, and joins the scenes with the concat demuxer,
@@ -32,8 +40,6 @@
 #include "velmoradine/platform/graphics/image.hpp"
 #include "velmoradine/platform/graphics/layer.hpp"
 #include "velmoradine/platform/graphics/renderer.hpp"
-#include "velmoradine/platform/media/asset_reader.hpp"
-#include "velmoradine/platform/media/video_writer.hpp"
 
 using namespace velmoradine;
 namespace fs = std::filesystem;
@@ -97,22 +103,31 @@ void saveCaption(const fs::path& path) {
   savePNG(*text, 460, 120, path);
 }
 
-std::string sceneJSON(const std::string& clip) {
-  return R"({"layers": [{"video": ")" + clip +
-         R"(", "attributes": {"frame": [0, 0, 540, 960]}},
-      {"text": "Day one", "attributes": {"frame": [40, 80, 460, 120], "fontSize": 64,
-                                         "foregroundColor": "#FFFFFF"}},
-      {"image": "logo.png", "attributes": {"frame": [370, 820, 128, 128]}}]})";
+// A scene of the 3 s clip under the text and the image, or the clip alone.
+std::string sceneJSON(bool overlays) {
+  std::string layers = R"({"video": "clip.mp4", "attributes": {"frame": [0, 0, 540, 960]}})";
+  if (overlays) {
+    layers += R"(, {"text": "Day one", "attributes": {"frame": [40, 80, 460, 120],
+                   "fontSize": 64, "foregroundColor": "#FFFFFF"}},
+                 {"image": "logo.png", "attributes": {"frame": [370, 820, 128, 128]}})";
+  }
+  return R"({"layers": [)" + layers + "]}";
 }
 
-void writeDescription(const fs::path& path, int scenes) {
+void writeDescription(const fs::path& path, int scenes, bool overlays = true) {
   std::string json = R"({"title": "Bench", "options": [{"size": [540, 960]}], "scenes": [)";
-  for (int i = 0; i < scenes; ++i) json += (i ? "," : "") + sceneJSON("clip.mp4");
+  for (int i = 0; i < scenes; ++i) json += (i ? "," : "") + sceneJSON(overlays);
   std::ofstream(path) << json << "]}";
+}
+
+double cpuSeconds(const rusage& usage) {
+  return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+         double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 struct ProcessRun {
   double seconds = 0;
+  double cpuSeconds = 0;
   double peakRSSMegabytes = 0;
   std::string output;
 };
@@ -136,6 +151,7 @@ ProcessRun renderProcess(const fs::path& description, const fs::path& output, co
     wait4(child, &status, 0, &usage);
     require(WIFEXITED(status) && WEXITSTATUS(status) == 0, "velmoradine render failed");
     run.peakRSSMegabytes = usage.ru_maxrss / 1024.0;
+    run.cpuSeconds = cpuSeconds(usage);
   });
   std::ifstream in(log);
   run.output.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -173,29 +189,13 @@ double reportedSeconds(const std::string& output, const std::string& label) {
   return std::regex_search(output, match, line) ? std::stod(match[1]) : -1;
 }
 
-double decodeSeconds(const fs::path& clip) {
-  return seconds([&] {
-    auto reader = AssetReader::open(clip);
-    require(reader.has_value(), "cannot open the clip");
-    for (;;) {
-      auto sample = (*reader)->next();
-      require(sample.has_value(), "cannot decode the clip");
-      if (!*sample) break;
-    }
-  });
-}
-
-double encodeSeconds(const fs::path& output) {
-  Bitmap picture(540, 960);
-  picture.fill(Color::rgba(0.2, 0.4, 0.6));
-  return seconds([&] {
-    auto writer = VideoWriter::create(output, {.width = 540, .height = 960});
-    require(writer.has_value(), "cannot open the encoder");
-    for (int frame = 0; frame < kSceneSeconds * 30; ++frame) {
-      require((*writer)->append(picture).has_value(), "cannot encode");
-    }
-    require((*writer)->finish().has_value(), "cannot finish the encode");
-  });
+// The processor time of the child processes that `command` runs.
+double childCPUSeconds(const std::string& command) {
+  rusage before{}, after{};
+  getrusage(RUSAGE_CHILDREN, &before);
+  require(shell(command), "a measured ffmpeg run failed");
+  getrusage(RUSAGE_CHILDREN, &after);
+  return cpuSeconds(after) - cpuSeconds(before);
 }
 
 void loadAverage() {
@@ -218,6 +218,7 @@ int main() {
   saveCaption(work / "caption.png");
   writeDescription(work / "ugc.json", kScenes);
   writeDescription(work / "scene.json", 1);
+  writeDescription(work / "plain.json", 1, false);
   loadAverage();
 
   // Each side twice, alternating, the better run counted.
@@ -238,18 +239,28 @@ int main() {
   figure("ugc_render_vs_peer", best.seconds / peer);
   figure("ugc_peak_rss_mb_540x960", best.peakRSSMegabytes);
 
-  // One scene alone, and the two ends of its pipeline measured apart.
+  // One scene alone, and its parts measured apart in processor time.
   fs::remove(work / "scene.mp4");
   ProcessRun alone = renderProcess(work / "scene.json", work / "scene.mp4", work / "scene.log");
+  ProcessRun plain = renderProcess(work / "plain.json", work / "plain.mp4", work / "plain.log");
   const double scene = reportedSeconds(alone.output, "scene 1: rendered");
-  const double decode = decodeSeconds(work / "clip.mp4");
-  const double encode = encodeSeconds(work / "encoded.mp4");
+  const std::string clip = (work / "clip.mp4").string(), raw = (work / "clip.yuv").string();
+  require(shell("ffmpeg -y -i " + clip + " -f rawvideo -pix_fmt yuv420p " + raw),
+          "cannot decode the clip to raw pictures");
+  const double decode = childCPUSeconds("ffmpeg -y -loglevel error -i " + clip + " -f null -");
+  const double encode = childCPUSeconds(
+      "ffmpeg -y -loglevel error -f rawvideo -pix_fmt yuv420p -s 540x960 -r 30 -i " + raw + " " +
+      kX264 + " " + (work / "encoded.mp4").string());
+  const double compositing = alone.cpuSeconds - plain.cpuSeconds;
   std::printf(
-      "# one scene %.3f s: decode ~%.3f s, encode ~%.3f s, composite and the rest ~%.3f s\n", scene,
-      decode, encode, scene - decode - encode);
+      "# one scene: %.3f s (process %.3f s, %.3f s of processor time; the clip alone %.3f s): "
+      "decode ~%.3f s, encode ~%.3f s, compositing the text and image ~%.3f s of processor time\n",
+      scene, alone.seconds, alone.cpuSeconds, plain.cpuSeconds, decode, encode, compositing);
   figure("ugc_scene_seconds", scene);
-  figure("ugc_scene_decode_seconds", decode);
-  figure("ugc_scene_encode_seconds", encode);
+  figure("ugc_scene_cpu_seconds", alone.cpuSeconds);
+  figure("ugc_scene_decode_cpu_seconds", decode);
+  figure("ugc_scene_encode_cpu_seconds", encode);
+  figure("ugc_scene_compositing_cpu_seconds", compositing);
   loadAverage();
   return 0;
 }
