@@ -22,7 +22,7 @@
 #include "velmoradine/platform/foundation/console.hpp"
 #include "velmoradine/platform/foundation/file_contents.hpp"
 #include "velmoradine/platform/foundation/url.hpp"
-#include "velmoradine/ugc/ugc_description.hpp"
+#include "velmoradine/model/ugc_description.hpp"
 
 namespace velmoradine::cli {
 namespace {

@@ -21,18 +21,21 @@
 #include <string>
 #include <vector>
 
+#include "velmoradine/model/ugc_error.hpp"
+#include "velmoradine/model/ugc_render_settings.hpp"
+#include "velmoradine/model/video_content_future_provider.hpp"
 #include "velmoradine/platform/dispatch/dispatch_group.hpp"
 #include "velmoradine/platform/dispatch/dispatch_queue.hpp"
-#include "velmoradine/share/video_content_future.hpp"
-#include "velmoradine/ugc/ugc_error.hpp"
-#include "velmoradine/ugc/ugc_render_settings.hpp"
 #include "velmoradine/ugc/ugc_rendering.hpp"
 #include "velmoradine/ugc/ugc_scene.hpp"
 #include "velmoradine/ugc/ugc_scene_delegate.hpp"
 
 namespace velmoradine {
 
-// The renderers a UGC and its scenes use; tests substitute them.
+// The renderers a UGC and its scenes use; tests substitute them. A host
+// that shows export progress wraps the standard factories, keeps the
+// renderers they make and reads their exporters' progress on the main queue
+// (where the exports are started).
 struct UGCProviders {
   std::shared_ptr<UGCRendererFactory> renderers = UGCRendererFactory::standard();
   std::shared_ptr<UGCSceneRendererFactory> sceneRenderers = UGCSceneRendererFactory::standard();

@@ -5,9 +5,9 @@
 // the session's own error description as detail, for those who print
 // it); anything else is `unknown`.
 
+#include "velmoradine/model/ugc_error.hpp"
 #include "velmoradine/platform/foundation/url.hpp"
 #include "velmoradine/platform/media/export_session.hpp"
-#include "velmoradine/ugc/ugc_error.hpp"
 
 namespace velmoradine {
 

@@ -1,6 +1,6 @@
 #include "velmoradine/ugc/ugc_image_layer_configuration.hpp"
 
-#include "velmoradine/ugc/ugc_error.hpp"
+#include "velmoradine/model/ugc_error.hpp"
 #include "velmoradine/ugc/ugc_layer_builder.hpp"
 
 namespace velmoradine {

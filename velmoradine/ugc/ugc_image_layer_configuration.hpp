@@ -9,9 +9,9 @@
 #include <mutex>
 #include <optional>
 
+#include "velmoradine/model/ugc_format.hpp"
 #include "velmoradine/platform/foundation/url.hpp"
 #include "velmoradine/platform/graphics/image.hpp"
-#include "velmoradine/ugc/ugc_format.hpp"
 #include "velmoradine/ugc/ugc_layer_configuration.hpp"
 
 namespace velmoradine {

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <sstream>
 
-#include "velmoradine/ugc/ugc_error.hpp"
+#include "velmoradine/model/ugc_error.hpp"
 
 namespace velmoradine {
 namespace {

@@ -10,9 +10,9 @@
 #include <memory>
 #include <vector>
 
+#include "velmoradine/model/ugc_error.hpp"
+#include "velmoradine/model/ugc_render_settings.hpp"
 #include "velmoradine/platform/foundation/error.hpp"
-#include "velmoradine/ugc/ugc_error.hpp"
-#include "velmoradine/ugc/ugc_render_settings.hpp"
 
 namespace velmoradine {
 

@@ -17,14 +17,14 @@
 #include <string>
 #include <vector>
 
+#include "velmoradine/model/ugc_error.hpp"
+#include "velmoradine/model/ugc_format.hpp"
+#include "velmoradine/model/ugc_render_settings.hpp"
 #include "velmoradine/platform/dispatch/dispatch_group.hpp"
 #include "velmoradine/platform/dispatch/dispatch_queue.hpp"
 #include "velmoradine/platform/foundation/url.hpp"
 #include "velmoradine/platform/graphics/image.hpp"
-#include "velmoradine/ugc/ugc_error.hpp"
-#include "velmoradine/ugc/ugc_format.hpp"
 #include "velmoradine/ugc/ugc_layer_configuration.hpp"
-#include "velmoradine/ugc/ugc_render_settings.hpp"
 #include "velmoradine/ugc/ugc_scene_delegate.hpp"
 #include "velmoradine/ugc/ugc_scene_rendering.hpp"
 

@@ -6,9 +6,9 @@
 #include <memory>
 #include <string>
 
+#include "velmoradine/model/ugc_error.hpp"
 #include "velmoradine/platform/dispatch/dispatch_queue.hpp"
 #include "velmoradine/platform/foundation/error.hpp"
-#include "velmoradine/ugc/ugc_error.hpp"
 
 namespace velmoradine {
 

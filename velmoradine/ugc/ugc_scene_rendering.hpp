@@ -10,8 +10,8 @@
 #include <functional>
 #include <memory>
 
+#include "velmoradine/model/ugc_error.hpp"
 #include "velmoradine/platform/foundation/error.hpp"
-#include "velmoradine/ugc/ugc_error.hpp"
 
 namespace velmoradine {
 

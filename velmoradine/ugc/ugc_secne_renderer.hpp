@@ -14,6 +14,7 @@
 #include <optional>
 #include <vector>
 
+#include "velmoradine/model/ugc_render_settings.hpp"
 #include "velmoradine/platform/foundation/url.hpp"
 #include "velmoradine/platform/graphics/layer.hpp"
 #include "velmoradine/platform/media/composition.hpp"
@@ -21,7 +22,6 @@
 #include "velmoradine/platform/media/media_time.hpp"
 #include "velmoradine/platform/media/video_composition.hpp"
 #include "velmoradine/ugc/ugc_layer_configuration.hpp"
-#include "velmoradine/ugc/ugc_render_settings.hpp"
 #include "velmoradine/ugc/ugc_scene_rendering.hpp"
 
 namespace velmoradine {

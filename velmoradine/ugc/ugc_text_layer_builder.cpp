@@ -1,4 +1,4 @@
-#include "velmoradine/ugc/layer_attributes.hpp"
+#include "velmoradine/model/layer_attributes.hpp"
 #include "velmoradine/ugc/ugc_layer_builder.hpp"
 #include "velmoradine/ugc/ugc_secne_renderer.hpp"
 #include "velmoradine/ugc/ugc_text_layer_configuration.hpp"

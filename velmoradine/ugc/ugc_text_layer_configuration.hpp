@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "velmoradine/ugc/ugc_format.hpp"
+#include "velmoradine/model/ugc_format.hpp"
 #include "velmoradine/ugc/ugc_layer_configuration.hpp"
 
 namespace velmoradine {

@@ -10,9 +10,7 @@
 
 namespace velmoradine {
 
-class UGCURLImageLayerConfiguration final
-    : public UGCImageLayerConfiguration,
-      public std::enable_shared_from_this<UGCURLImageLayerConfiguration> {
+class UGCURLImageLayerConfiguration final : public UGCImageLayerConfiguration {
  public:
   // Starts the download; its callback holds the configuration until it ends.
   static std::shared_ptr<UGCURLImageLayerConfiguration> make(std::shared_ptr<UGCImageFormat> format,

@@ -4,8 +4,8 @@
 #include <sstream>
 
 #include "velmoradine/core/logger.hpp"
-#include "velmoradine/ugc/layer_attributes.hpp"
-#include "velmoradine/ugc/ugc_error.hpp"
+#include "velmoradine/model/layer_attributes.hpp"
+#include "velmoradine/model/ugc_error.hpp"
 #include "velmoradine/ugc/ugc_secne_renderer.hpp"
 #include "velmoradine/ugc/ugc_video_layer_configuration.hpp"
 

@@ -1,6 +1,6 @@
 #include "velmoradine/ugc/ugc_video_layer_configuration.hpp"
 
-#include "velmoradine/ugc/ugc_error.hpp"
+#include "velmoradine/model/ugc_error.hpp"
 #include "velmoradine/ugc/ugc_video_layer_builder.hpp"
 
 namespace velmoradine {

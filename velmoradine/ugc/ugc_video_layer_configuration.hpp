@@ -9,16 +9,14 @@
 #include <mutex>
 #include <optional>
 
+#include "velmoradine/model/ugc_format.hpp"
 #include "velmoradine/platform/foundation/url.hpp"
 #include "velmoradine/share/resource.hpp"
-#include "velmoradine/ugc/ugc_format.hpp"
 #include "velmoradine/ugc/ugc_layer_configuration.hpp"
 
 namespace velmoradine {
 
-class UGCVideoLayerConfiguration final
-    : public UGCLayerConfiguration,
-      public std::enable_shared_from_this<UGCVideoLayerConfiguration> {
+class UGCVideoLayerConfiguration final : public UGCLayerConfiguration {
  public:
   // Starts the download; its callback holds the configuration until it ends.
   static std::shared_ptr<UGCVideoLayerConfiguration> make(std::shared_ptr<UGCVideoFormat> format,

@@ -1,4 +1,4 @@
-#include "velmoradine/ugc/ugc_description.hpp"
+#include "velmoradine/model/ugc_description.hpp"
 
 #include <gtest/gtest.h>
 

@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "velmoradine/platform/foundation/error.hpp"
-#include "velmoradine/ugc/ugc_render_settings.hpp"
+#include "velmoradine/model/ugc_render_settings.hpp"
 
 namespace velmoradine {
 

@@ -1,12 +1,12 @@
-#include "velmoradine/ugc/ugc_description.hpp"
+#include "velmoradine/model/ugc_description.hpp"
 
 #include <cmath>
 #include <fstream>
 
 #include "velmoradine/platform/foundation/file_contents.hpp"
 #include "velmoradine/platform/foundation/url.hpp"
-#include "velmoradine/ugc/layer_attributes.hpp"
-#include "velmoradine/ugc/layer_description.hpp"
+#include "velmoradine/model/layer_attributes.hpp"
+#include "velmoradine/model/layer_description.hpp"
 
 namespace velmoradine {
 namespace {
