@@ -1,6 +1,5 @@
 #include "velmoradine/platform/media/render_pipeline.hpp"
 
-#include <cairo.h>
 #include <libyuv.h>
 
 #include <cmath>
@@ -11,6 +10,7 @@
 #include <optional>
 #include <thread>
 
+#include "velmoradine/platform/graphics/bitmap_painting.hpp"
 #include "velmoradine/platform/graphics/image.hpp"
 #include "velmoradine/platform/media/encoder.hpp"
 #include "velmoradine/platform/media/ffmpeg_support.hpp"
@@ -219,49 +219,6 @@ void placeScaled(const AVFrame* source, const EvenRect& rect, AVFrame* target) {
                    right - left, bottom - top);
 }
 
-cairo_matrix_t toCairo(const AffineTransform& transform) {
-  cairo_matrix_t matrix;
-  cairo_matrix_init(&matrix, transform.a, transform.b, transform.c, transform.d, transform.tx,
-                    transform.ty);
-  return matrix;
-}
-
-// Paints `picture` onto `canvas` through `transform` with `opacity`, clipped
-// to `clip` with rounded corners of `radius` when a clip is given.
-void paint(Bitmap& canvas, const Bitmap& picture, const AffineTransform& transform, double opacity,
-           const std::optional<Rect>& clip = std::nullopt, double radius = 0) {
-  cairo_surface_t* target = cairo_image_surface_create_for_data(
-      canvas.data(), CAIRO_FORMAT_ARGB32, canvas.width(), canvas.height(), canvas.stride());
-  cairo_surface_t* source = cairo_image_surface_create_for_data(
-      const_cast<std::uint8_t*>(picture.data()), CAIRO_FORMAT_ARGB32, picture.width(),
-      picture.height(), picture.stride());
-  cairo_t* cr = cairo_create(target);
-  if (clip) {
-    const double x = clip->origin.x, y = clip->origin.y, w = clip->width(), h = clip->height();
-    const double r = std::min({radius, w / 2, h / 2});
-    if (r > 0) {
-      cairo_new_sub_path(cr);
-      cairo_arc(cr, x + w - r, y + r, r, -M_PI / 2, 0);
-      cairo_arc(cr, x + w - r, y + h - r, r, 0, M_PI / 2);
-      cairo_arc(cr, x + r, y + h - r, r, M_PI / 2, M_PI);
-      cairo_arc(cr, x + r, y + r, r, M_PI, 3 * M_PI / 2);
-      cairo_close_path(cr);
-    } else {
-      cairo_rectangle(cr, x, y, w, h);
-    }
-    cairo_clip(cr);
-  }
-  const cairo_matrix_t matrix = toCairo(transform);
-  cairo_transform(cr, &matrix);
-  cairo_set_source_surface(cr, source, 0, 0);
-  cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_GOOD);
-  cairo_paint_with_alpha(cr, opacity);
-  cairo_destroy(cr);
-  cairo_surface_destroy(source);
-  cairo_surface_flush(target);
-  cairo_surface_destroy(target);
-}
-
 Bitmap filled(int width, int height, std::uint32_t argb) {
   Bitmap buffer = Bitmap::uninitialized(width, height);
   libyuv::ARGBRect(buffer.data(), buffer.stride(), 0, 0, width, height, argb);
@@ -386,7 +343,7 @@ class Compositor {
     for (const auto& draw : draws) {
       auto picture = toBGRA(draw.frame, 0);
       if (!picture) return failure(picture.error());
-      paint(canvas, *picture, draw.transform, draw.opacity);
+      paintBitmap(canvas, *picture, draw.transform, draw.opacity);
     }
     FramePtr frame = allocateI420(width_, height_);
     convertBGRAToI420(canvas.data(), canvas.stride(), frame.get());
@@ -430,7 +387,7 @@ class Compositor {
         AffineTransform::makeScale(target.width() / picture->width(),
                                    target.height() / picture->height())
             .concatenating(AffineTransform::makeTranslation(target.origin.x, target.origin.y));
-    paint(canvas, *picture, place, plan_->videoOpacity, target, plan_->videoCornerRadius);
+    paintBitmap(canvas, *picture, place, plan_->videoOpacity, target, plan_->videoCornerRadius);
     if (!plan_->above.isNull()) {
       libyuv::ARGBBlend(plan_->above.data(), plan_->above.stride(), canvas.data(), canvas.stride(),
                         canvas.data(), canvas.stride(), width_, height_);
