@@ -17,12 +17,12 @@
 
 #include "commands.hpp"
 #include "ugc_render_progress.hpp"
+#include "velmoradine/model/ugc_description.hpp"
 #include "velmoradine/platform/dispatch/run_loop.hpp"
 #include "velmoradine/platform/dispatch/timer.hpp"
 #include "velmoradine/platform/foundation/console.hpp"
 #include "velmoradine/platform/foundation/file_contents.hpp"
 #include "velmoradine/platform/foundation/url.hpp"
-#include "velmoradine/model/ugc_description.hpp"
 
 namespace velmoradine::cli {
 namespace {

@@ -3,10 +3,10 @@
 #include <cmath>
 #include <fstream>
 
-#include "velmoradine/platform/foundation/file_contents.hpp"
-#include "velmoradine/platform/foundation/url.hpp"
 #include "velmoradine/model/layer_attributes.hpp"
 #include "velmoradine/model/layer_description.hpp"
+#include "velmoradine/platform/foundation/file_contents.hpp"
+#include "velmoradine/platform/foundation/url.hpp"
 
 namespace velmoradine {
 namespace {

@@ -18,8 +18,8 @@
 #include <system_error>
 #include <vector>
 
-#include "velmoradine/platform/foundation/error.hpp"
 #include "velmoradine/model/ugc_render_settings.hpp"
+#include "velmoradine/platform/foundation/error.hpp"
 
 namespace velmoradine {
 
