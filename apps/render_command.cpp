@@ -46,7 +46,10 @@ void complain(const std::string& line) {
 
 Result<UGCDescription> readDescription(const fs::path& input) {
   Result<Data> text = readContents(input, kLargestDescription);
-  if (!text) return failure(text.error());
+  if (!text) {
+    // The error's own text names the file again; the reason alone follows it.
+    return failure(Error(text.error().code()));
+  }
   return parseUGCDescription(std::string(text->begin(), text->end()), input.parent_path());
 }
 
