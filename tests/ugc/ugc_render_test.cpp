@@ -9,6 +9,7 @@
 #include "tests/platform/media/test_videos.hpp"
 #include "tests/support/temporary_directory.hpp"
 #include "tests/support/wait.hpp"
+#include "velmoradine/platform/foundation/console.hpp"
 #include "velmoradine/platform/media/image_generator.hpp"
 #include "velmoradine/platform/media/video_writer.hpp"
 #include "velmoradine/ugc/ugc.hpp"
@@ -126,19 +127,27 @@ TEST_F(UGCRenderTest, ThreeScenesJoinInOrderIntoOneVideoByStreamCopy) {
   expectFilledWith(frameAt(joined->displayURL, 3.5), kGreen, "second scene");
   expectFilledWith(frameAt(joined->displayURL, 8.5), kBlue, "third scene");
 
-  // The same join once more, watched: the scene files share their encoding,
-  // so they are copied, not encoded again.
-  std::vector<SuccessfulRenderingResult> scenes;
-  for (const auto& result : ugc->sceneRenderingResults()) scenes.push_back(result->value());
-  auto renderer = UGCRenderer::create(scenes, settings_);
+  // The first and last scene once more, around a file that is no video:
+  // that one is left out with a log line naming it, and the two others,
+  // sharing their encoding, are copied rather than encoded again.
+  const auto results = ugc->sceneRenderingResults();
+  const SuccessfulRenderingResult notVideo{directory_.path() / "notes.mp4"};
+  std::ofstream(notVideo.displayURL) << "not a video";
+  auto renderer =
+      UGCRenderer::create({results[0]->value(), notVideo, results[2]->value()}, settings_);
   ASSERT_TRUE(renderer);
+  console::Capture log;
   auto again = await([&](UGC::Completion completion) {
     DispatchQueue::main()->async(
         [renderer = *renderer, completion] { renderer->startExport(completion); });
   });
   ASSERT_TRUE(again);
+  EXPECT_TRUE(log.contains("[Velmoradine] [UGCGenerator] Unable to add scene " +
+                           notVideo.description() + " to the UGC. Scene has no video Track."));
   EXPECT_TRUE((*renderer)->ugcExporter->usedStreamCopy());
-  EXPECT_NEAR(seconds(again->displayURL), 9, 0.05);
+  EXPECT_NEAR(seconds(again->displayURL), 6, 0.05);
+  expectFilledWith(frameAt(again->displayURL, 1.0), kRed, "first scene");
+  expectFilledWith(frameAt(again->displayURL, 3.0), kBlue, "last scene");
 }
 
 struct MaxDurationCase {
@@ -247,6 +256,16 @@ INSTANTIATE_TEST_SUITE_P(
                                    blueVideo,
                                    UGCError::videoError,
                                    "maxDuration nan is not a finite number"},
+                      BadSceneCase{"VideoLayerWithoutFrame",
+                                   {},
+                                   {},
+                                   [](UGCScene& scene, const std::filesystem::path& directory) {
+                                     blueVideo(scene, directory);
+                                     scene.videoLayer(UGCVideoFormat::create(),
+                                                      URL::fileURL(directory / "blue.mp4"));
+                                   },
+                                   UGCError::videoError,
+                                   "The video layer has no frame"},
                       BadSceneCase{"NoVideoLayer",
                                    {},
                                    {},

@@ -123,6 +123,20 @@ TEST_F(UGCTest, ReadyAfterTheResultAnswersAtOnceWithoutJoiningAgain) {
   EXPECT_EQ(joins->constructions, 1);
 }
 
+// The share pipeline's view of the UGC: the future registers and waits.
+TEST_F(UGCTest, AsAFutureVideoItDeliversTheJoinedVideo) {
+  ugc_ = makeUGC(2);
+  for (const auto& scene : ugc_->sceneConfigurations()) scene->ready();
+  std::shared_ptr<VideoContentFutureProvider> provider = ugc_;
+  Consumer consumer;
+  consumer.queue = ugc_->renderingDispathQueue().get();
+  provider->renderingComplete([&consumer](RenderResult result) { consumer(std::move(result)); });
+  ASSERT_TRUE(testing::waitUntil([&] { return consumer.count() == 1; }));
+  EXPECT_EQ(consumer.results, std::vector<RenderResult>{kJoined});
+  EXPECT_EQ(joins->joined(),
+            (std::vector<std::vector<SuccessfulRenderingResult>>{{sceneFile(0), sceneFile(1)}}));
+}
+
 struct JoinRetryCase {
   const char* name;
   std::vector<RenderResult> attempts;  // the last one repeats

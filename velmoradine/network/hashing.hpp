@@ -12,14 +12,13 @@
 #include <string_view>
 
 #include "velmoradine/platform/foundation/data.hpp"
+#include "velmoradine/platform/foundation/digest.hpp"
 
 namespace velmoradine {
 
-enum class HashType { md5, sha1, sha224, sha256, sha384, sha512 };
+// `digestLength(HashType)` comes with the algorithms from the platform.
+using HashType = DigestAlgorithm;
 enum class HashOutputType { hex, base64 };
-
-// The digest length in bytes (16 for MD5 … 64 for SHA-512).
-std::size_t digestLength(HashType type);
 
 // The MD5 digest of `data` in Base64: always 24 characters ending in "==".
 std::string md5Base64(std::span<const std::uint8_t> data);

@@ -25,6 +25,15 @@ Result<void> checkMaxDuration(const std::optional<double>& maxDuration) {
   return failure(videoError(message.str()));
 }
 
+constexpr const char* kNoFrame =
+    "The video layer has no frame with a width and height above zero to scale the video into";
+
+// Without a frame the scale is infinite or undefined: every export of it
+// would fail, and be retried, for a reason that is the host's to fix.
+bool usableScale(const AffineTransform& scale) {
+  return std::isfinite(scale.a) && std::isfinite(scale.d) && scale.a > 0 && scale.d > 0;
+}
+
 // The scene's length: the duration rule, but never past the end of the video
 // track itself (a file's sound may run a little longer than its picture).
 MediaTime sceneLength(std::optional<double> maxDuration, const Asset& asset,
@@ -57,10 +66,10 @@ Result<void> UGCVideoLayerBuilder::build(const UGCVideoLayerConfiguration& confi
   const AssetTrack& track = tracks.front();
   auto layerInstruction = MutableVideoCompositionLayerInstruction::make(*scene.sceneTrack);
   applyAttributes(*videoLayer, configuration.format->attributes());
-  layerInstruction->setTransform(
-      transformToExpectedAssetScale(*videoLayer, scene.outputLayer->frame().size,
-                                    track.naturalSize),
-      MediaTime::zero());
+  const AffineTransform scale = transformToExpectedAssetScale(
+      *videoLayer, scene.outputLayer->frame().size, track.naturalSize);
+  if (!usableScale(scale)) return failure(videoError(kNoFrame));
+  layerInstruction->setTransform(scale, MediaTime::zero());
   const MediaTime length = sceneLength(scene.sceneOptions.maxDuration, *asset, track);
   if (!scene.sceneTrack->insertTimeRange({MediaTime::zero(), length}, track, MediaTime::zero())) {
     return failure(videoError("Unable to insert video track"));

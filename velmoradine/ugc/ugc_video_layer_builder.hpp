@@ -17,8 +17,9 @@ namespace velmoradine {
 struct UGCVideoLayerBuilder : UGCLayerBuilder {
   // Fails with `videoError` "Unable to load video" (no local file yet),
   // "Unable to load video asset" (no video track), "Unable to insert video
-  // track", or a message naming a `maxDuration` that is not a finite number
-  // of seconds above zero.
+  // track", or a message naming what is wrong with the format (no frame to
+  // scale the video into) or the scene's `maxDuration` (not a finite number
+  // of seconds above zero).
   static Result<void> build(const UGCVideoLayerConfiguration& configuration,
                             UGCSecneRenderer& scene);
 
