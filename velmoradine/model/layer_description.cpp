@@ -6,28 +6,12 @@
 #include <type_traits>
 
 #include "velmoradine/model/layer_attributes.hpp"
+#include "velmoradine/platform/foundation/error_enumeration.hpp"
 
 namespace velmoradine {
 namespace {
 
 using Json = nlohmann::ordered_json;
-
-class LayerDescriptionErrorCategory final : public ErrorCategory {
- public:
-  const char* name() const noexcept override { return "Velmoradine.LayerDescription"; }
-  std::string message(int value) const override {
-    switch (static_cast<LayerDescriptionError>(value)) {
-      case LayerDescriptionError::invalidJSON:
-        return "The layer description is not valid JSON";
-      case LayerDescriptionError::invalidDescription:
-        return "The layer description is invalid";
-    }
-    return "The layer description is invalid";
-  }
-  std::string descriptionKey(int value, const std::string& detail) const override {
-    return detail.empty() ? message(value) : message(value) + ": " + detail;
-  }
-};
 
 // Errors name the JSON path of the bad value: the path of the object that
 // holds it (empty at the top level) and its key.
@@ -73,19 +57,16 @@ class Reader {
     return out;
   }
   Result<Rect> rect() const {
-    auto v = numbers({4}, "4 numbers");
-    if (!v) return failure(v.error());
-    return Rect((*v)[0], (*v)[1], (*v)[2], (*v)[3]);
+    VELMORADINE_ASSIGN_OR_RETURN(const auto v, numbers({4}, "4 numbers"));
+    return Rect(v[0], v[1], v[2], v[3]);
   }
   Result<Point> point() const {
-    auto v = numbers({2}, "2 numbers");
-    if (!v) return failure(v.error());
-    return Point{(*v)[0], (*v)[1]};
+    VELMORADINE_ASSIGN_OR_RETURN(const auto v, numbers({2}, "2 numbers"));
+    return Point{v[0], v[1]};
   }
   Result<Size> size() const {
-    auto v = numbers({2}, "2 numbers");
-    if (!v) return failure(v.error());
-    return Size{(*v)[0], (*v)[1]};
+    VELMORADINE_ASSIGN_OR_RETURN(const auto v, numbers({2}, "2 numbers"));
+    return Size{v[0], v[1]};
   }
   Result<std::optional<Color>> color() const {
     if (value_.is_null()) return std::optional<Color>();
@@ -102,14 +83,13 @@ class Reader {
     return failure(expected("one of the constant names"));
   }
   Result<Transform3D> transform() const {
-    auto v = numbers({16, 6}, "16 numbers (a 4×4 matrix by rows) or 6 (an affine transform)");
-    if (!v) return failure(v.error());
-    if (v->size() == 6) {
-      const auto& a = *v;
-      return Transform3D::makeAffineTransform({a[0], a[1], a[2], a[3], a[4], a[5]});
-    }
+    VELMORADINE_ASSIGN_OR_RETURN(
+        const auto v,
+        numbers({16, 6}, "16 numbers (a 4×4 matrix by rows) or 6 (an affine transform)"));
+    if (v.size() == 6)
+      return Transform3D::makeAffineTransform({v[0], v[1], v[2], v[3], v[4], v[5]});
     std::array<double, 16> rows{};
-    std::copy(v->begin(), v->end(), rows.begin());
+    std::copy(v.begin(), v.end(), rows.begin());
     return Transform3D::fromRows(rows);
   }
   template <std::size_t N>
@@ -279,9 +259,8 @@ Result<double> read(const Reader& r, Of<double>) {
   return r.number();
 }
 Result<float> read(const Reader& r, Of<float>) {
-  auto n = r.number();
-  if (!n) return failure(n.error());
-  return static_cast<float>(*n);
+  VELMORADINE_ASSIGN_OR_RETURN(const double n, r.number());
+  return static_cast<float>(n);
 }
 Result<std::string> read(const Reader& r, Of<std::string>) {
   return r.text();
@@ -301,15 +280,16 @@ Result<LayerDictionary> read(const Reader& r, Of<LayerDictionary>) {
   return r.dictionary(r.key() == stringValue(MutableLayerAttributeCodingKeys::filters));
 }
 Result<CornerMaskSet> read(const Reader& r, Of<CornerMaskSet>) {
-  auto bits =
-      r.bits(kCornerNames, "a list of \"minXMinY\", \"maxXMinY\", \"minXMaxY\", \"maxXMaxY\"");
-  if (!bits) return failure(bits.error());
-  return CornerMaskSet{*bits};
+  VELMORADINE_ASSIGN_OR_RETURN(
+      const std::uint32_t bits,
+      r.bits(kCornerNames, "a list of \"minXMinY\", \"maxXMinY\", \"minXMaxY\", \"maxXMaxY\""));
+  return CornerMaskSet{bits};
 }
 Result<EdgeMaskSet> read(const Reader& r, Of<EdgeMaskSet>) {
-  auto bits = r.bits(kEdgeNames, "a list of \"left\", \"right\", \"bottom\", \"top\"");
-  if (!bits) return failure(bits.error());
-  return EdgeMaskSet{*bits};
+  VELMORADINE_ASSIGN_OR_RETURN(
+      const std::uint32_t bits,
+      r.bits(kEdgeNames, "a list of \"left\", \"right\", \"bottom\", \"top\""));
+  return EdgeMaskSet{bits};
 }
 Result<std::optional<Path>> read(const Reader& r, Of<std::optional<Path>>) {
   return shadowPathFrom(r);
@@ -318,9 +298,8 @@ Result<std::optional<TextString>> read(const Reader& r, Of<std::optional<TextStr
   return textFrom(r);
 }
 Result<Font> read(const Reader& r, Of<Font>) {
-  auto name = r.text();
-  if (!name) return failure(name.error());
-  return Font(*name);
+  VELMORADINE_ASSIGN_OR_RETURN(const std::string name, r.text());
+  return Font(name);
 }
 Result<std::shared_ptr<Layer>> read(const Reader& r, Of<std::shared_ptr<Layer>>) {
   if (r.value().is_null()) return std::shared_ptr<Layer>();
@@ -331,30 +310,29 @@ Result<std::vector<std::shared_ptr<Layer>>> read(const Reader& r,
   if (!r.value().is_array()) return failure(r.expected("a list of layers"));
   std::vector<std::shared_ptr<Layer>> layers;
   for (std::size_t i = 0; i < r.value().size(); ++i) {
-    auto layer = layerFromDescription(
-        r.value()[i], r.path() + "." + r.key() + "[" + std::to_string(i) + "]", r.baseDirectory());
-    if (!layer) return failure(layer.error());
-    layers.push_back(std::move(*layer));
+    VELMORADINE_ASSIGN_OR_RETURN(
+        auto layer,
+        layerFromDescription(r.value()[i], r.path() + "." + r.key() + "[" + std::to_string(i) + "]",
+                             r.baseDirectory()));
+    layers.push_back(std::move(layer));
   }
   return layers;
 }
 
 template <typename T>
 Result<MutableLayerAttribute> attribute(Result<T> value, MutableLayerAttribute (*factory)(T)) {
-  if (!value) return failure(value.error());
+  VELMORADINE_TRY(value);
   return factory(std::move(*value));
 }
 
 }  // namespace
 
-const std::error_category& layerDescriptionErrorCategory() {
-  static const auto& category = *new LayerDescriptionErrorCategory;
-  return category;
-}
-
-std::error_code make_error_code(LayerDescriptionError error) {
-  return {static_cast<int>(error), layerDescriptionErrorCategory()};
-}
+VELMORADINE_DEFINE_ERROR_ENUMERATION(
+    LayerDescriptionError, layerDescriptionErrorCategory, "Velmoradine.LayerDescription",
+    {LayerDescriptionError::invalidJSON, "The layer description is not valid JSON",
+     DetailInDescription::afterColon},
+    {LayerDescriptionError::invalidDescription, "The layer description is invalid",
+     DetailInDescription::afterColon})
 
 Result<MutableLayerAttribute> attributeFromDescription(const std::string& key, const Json& value,
                                                        const std::string& path,
@@ -397,9 +375,9 @@ Result<std::shared_ptr<Layer>> layerFromDescription(const Json& description,
   std::vector<MutableLayerAttribute> attributes;
   for (const auto& [key, value] : description.items()) {
     if (key == "type") continue;
-    auto attribute = attributeFromDescription(key, value, path, baseDirectory);
-    if (!attribute) return failure(attribute.error());
-    attributes.push_back(std::move(*attribute));
+    VELMORADINE_ASSIGN_OR_RETURN(auto attribute,
+                                 attributeFromDescription(key, value, path, baseDirectory));
+    attributes.push_back(std::move(attribute));
   }
   applyAttributes(*layer, attributes);
   return layer;
@@ -448,16 +426,14 @@ Result<LayerTreeDescription> parseLayerTreeDescription(const std::string& text,
       tree.size = *size;
       hasSize = true;
     } else if (key == "background") {
-      auto color = r.color();
-      if (!color) return failure(color.error());
-      tree.background = *color;
+      VELMORADINE_ASSIGN_OR_RETURN(tree.background, r.color());
     } else if (key == "layers") {
       if (!value.is_array()) return failure(r.expected("a list of layers"));
       for (std::size_t i = 0; i < value.size(); ++i) {
-        auto layer =
-            layerFromDescription(value[i], "layers[" + std::to_string(i) + "]", baseDirectory);
-        if (!layer) return failure(layer.error());
-        layers.push_back(std::move(*layer));
+        VELMORADINE_ASSIGN_OR_RETURN(
+            auto layer,
+            layerFromDescription(value[i], "layers[" + std::to_string(i) + "]", baseDirectory));
+        layers.push_back(std::move(layer));
       }
     } else {
       return failure(invalid("", key, "unknown key"));

@@ -26,7 +26,7 @@ enum class LayerDescriptionError {
   invalidJSON = 1,
   invalidDescription,
 };
-const std::error_category& layerDescriptionErrorCategory();
+const ErrorCategory& layerDescriptionErrorCategory();
 std::error_code make_error_code(LayerDescriptionError error);
 
 // A description's JSON, with object keys in their written order. Refuses

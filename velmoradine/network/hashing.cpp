@@ -13,13 +13,16 @@ constexpr std::array<std::uint8_t, 24> kRSA2048Asn1Header = {
     0xf7, 0x0d, 0x01, 0x01, 0x01, 0x05, 0x00, 0x03, 0x82, 0x01, 0x0f, 0x00};
 
 // Hashes the parts one after the other, as if they were one buffer. The
-// digest functions of libcrypto fail only when memory runs out; a zeroed
-// digest of the right length is then the answer, never garbage.
-std::vector<std::uint8_t> digest(HashType type,
-                                 std::initializer_list<std::span<const std::uint8_t>> parts) {
+// digest functions of libcrypto fail only when memory runs out: nothing then.
+std::optional<std::vector<std::uint8_t>> digest(
+    HashType type, std::initializer_list<std::span<const std::uint8_t>> parts) {
   Digester digester(type);
   for (const auto& part : parts) digester.update(part);
-  return digester.finish().value_or(std::vector<std::uint8_t>(digestLength(type)));
+  return digester.finish();
+}
+
+Error md5Unavailable() {
+  return Error::posix(ENOMEM, "the MD5 digest could not be taken");
 }
 
 std::string hex(std::span<const std::uint8_t> bytes) {
@@ -65,8 +68,10 @@ bool isValidUTF8(std::string_view text) {
 
 }  // namespace
 
-std::string md5Base64(std::span<const std::uint8_t> data) {
-  return base64Encoded(digest(HashType::md5, {data}));
+Result<std::string> md5Base64(std::span<const std::uint8_t> data) {
+  auto bytes = digest(HashType::md5, {data});
+  if (!bytes) return failure(md5Unavailable());
+  return base64Encoded(*bytes);
 }
 
 Result<std::string> streamedMD5Base64(const Data& data) {
@@ -79,18 +84,22 @@ Result<std::string> streamedMD5Base64(const Data& data) {
     digester.update(part);
   }
   auto md5 = digester.finish();
-  if (!md5) return failure(Error::posix(ENOMEM, "the MD5 digest could not be taken"));
+  if (!md5) return failure(md5Unavailable());
   return base64Encoded(*md5);
 }
 
 std::optional<std::string> hashed(std::span<const std::uint8_t> data, HashType type,
                                   HashOutputType output) {
-  return format(digest(type, {data}), output);
+  auto bytes = digest(type, {data});
+  if (!bytes) return std::nullopt;
+  return format(*bytes, output);
 }
 
 std::optional<std::string> hashWithRSA2048Asn1Header(std::span<const std::uint8_t> data,
                                                      HashType type, HashOutputType output) {
-  return format(digest(type, {kRSA2048Asn1Header, data}), output);
+  auto bytes = digest(type, {kRSA2048Asn1Header, data});
+  if (!bytes) return std::nullopt;
+  return format(*bytes, output);
 }
 std::optional<std::string> hashed(std::string_view text, HashType type, HashOutputType output) {
   if (!isValidUTF8(text)) return std::nullopt;

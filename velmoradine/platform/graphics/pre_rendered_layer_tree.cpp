@@ -187,8 +187,8 @@ Result<void> PreRenderedLayerTree::render(Bitmap& target) {
 
 Result<Bitmap> PreRenderedLayerTree::render() {
   auto bitmap = Bitmap::create(state_->width, state_->height);
-  if (!bitmap) return failure(bitmap.error());
-  if (auto done = render(*bitmap); !done) return failure(done.error());
+  VELMORADINE_TRY(bitmap);
+  VELMORADINE_TRY(render(*bitmap));
   return std::move(*bitmap);
 }
 

@@ -38,7 +38,7 @@ class TrackSampler {
       return static_cast<const AVFrame*>(nullptr);
     const MediaTime sourceTime = segment.source.start + (time - segment.target.start);
     if (openedSegment_ != segmentIndex_) {
-      if (auto entered = enter(segment, sourceTime); !entered) return failure(entered.error());
+      VELMORADINE_TRY(enter(segment, sourceTime));
       openedSegment_ = segmentIndex_;
     }
     return advanceTo(sourceTime, segment);
@@ -54,10 +54,9 @@ class TrackSampler {
                            previousSourceEnd_ == segment.source.start;
     previousSourceEnd_ = segment.source.end();
     if (continues) return {};
-    auto reader =
-        VideoReader::open(segment.sourcePath, {.threads = 0, .streamIndex = segment.streamIndex});
-    if (!reader) return failure(reader.error());
-    reader_ = std::move(*reader);
+    VELMORADINE_ASSIGN_OR_RETURN(
+        reader_,
+        VideoReader::open(segment.sourcePath, {.threads = 0, .streamIndex = segment.streamIndex}));
     current_.reset();
     upcoming_.reset();
     ended_ = false;
@@ -74,14 +73,13 @@ class TrackSampler {
         continue;
       }
       if (ended_) break;
-      auto frame = reader_->nextFrame();
-      if (!frame) return failure(frame.error());
-      if (!*frame) {
+      VELMORADINE_ASSIGN_OR_RETURN(AVFrame * frame, reader_->nextFrame());
+      if (!frame) {
         ended_ = true;
         continue;
       }
-      upcoming_ = referenceFrame(*frame);
-      upcomingTime_ = reader_->frameTime(*frame);
+      upcoming_ = referenceFrame(frame);
+      upcomingTime_ = reader_->frameTime(frame);
       if (!upcomingTime_.isValid())
         upcomingTime_ = currentTime_.isValid() ? currentTime_ : MediaTime::zero();
     }
@@ -323,12 +321,11 @@ class Compositor {
     if (draws.size() == 1 && draws[0].opacity >= 0.999 && draws[0].transform.b == 0 &&
         draws[0].transform.c == 0 && draws[0].transform.a > 0 && draws[0].transform.d > 0) {
       const LayerDraw& draw = draws[0];
-      auto planar = toI420(draw.frame, coding_);
-      if (!planar) return planar;
+      VELMORADINE_ASSIGN_OR_RETURN(auto planar, toI420(draw.frame, coding_));
       const EvenRect rect = toEvenRect(
           draw.transform.apply(Rect(0, 0, double(draw.frame->width), double(draw.frame->height))));
       if (rect.x == 0 && rect.y == 0 && rect.width == width_ && rect.height == height_ &&
-          (*planar)->width == width_ && (*planar)->height == height_) {
+          planar->width == width_ && planar->height == height_) {
         return planar;
       }
       FramePtr canvas = allocateI420(width_, height_);
@@ -336,14 +333,13 @@ class Compositor {
           rect.y + rect.height < height_) {
         fill(canvas.get(), background);
       }
-      placeScaled(planar->get(), rect, canvas.get());
+      placeScaled(planar.get(), rect, canvas.get());
       return canvas;
     }
     Bitmap canvas = filled(width_, height_, background | 0xff000000);
     for (const auto& draw : draws) {
-      auto picture = toBGRA(draw.frame, 0);
-      if (!picture) return failure(picture.error());
-      paintBitmap(canvas, *picture, draw.transform, draw.opacity);
+      VELMORADINE_ASSIGN_OR_RETURN(const auto picture, toBGRA(draw.frame, 0));
+      paintBitmap(canvas, picture, draw.transform, draw.opacity);
     }
     FramePtr frame = allocateI420(width_, height_);
     convertBGRAToI420(canvas.data(), canvas.stride(), frame.get());
@@ -381,13 +377,12 @@ class Compositor {
     }
     Bitmap canvas =
         plan_->below.isNull() ? filled(width_, height_, 0xff000000) : plan_->below.clone();
-    auto picture = toBGRA(video.get(), 0);
-    if (!picture) return failure(picture.error());
+    VELMORADINE_ASSIGN_OR_RETURN(const auto picture, toBGRA(video.get(), 0));
     const AffineTransform place =
-        AffineTransform::makeScale(target.width() / picture->width(),
-                                   target.height() / picture->height())
+        AffineTransform::makeScale(target.width() / picture.width(),
+                                   target.height() / picture.height())
             .concatenating(AffineTransform::makeTranslation(target.origin.x, target.origin.y));
-    paintBitmap(canvas, *picture, place, plan_->videoOpacity, target, plan_->videoCornerRadius);
+    paintBitmap(canvas, picture, place, plan_->videoOpacity, target, plan_->videoCornerRadius);
     if (!plan_->above.isNull()) {
       libyuv::ARGBBlend(plan_->above.data(), plan_->above.stride(), canvas.data(), canvas.stride(),
                         canvas.data(), canvas.stride(), width_, height_);
@@ -400,12 +395,11 @@ class Compositor {
   // A tree the split form cannot handle: the renderer redraws what changes
   // around the new picture, over an opaque black ground as the video shows.
   Result<FramePtr> drawWholeTree(const AVFrame* video) {
-    auto picture = toBGRA(video, 0);
-    if (!picture) return failure(picture.error());
-    picture->setOpaque(true);
-    plan_->videoLayer->setContents(Image(std::move(*picture)));
+    VELMORADINE_ASSIGN_OR_RETURN(auto picture, toBGRA(video, 0));
+    picture.setOpaque(true);
+    plan_->videoLayer->setContents(Image(std::move(picture)));
     Bitmap canvas(width_, height_);
-    if (auto drawn = plan_->tree->render(canvas); !drawn) return failure(drawn.error());
+    VELMORADINE_TRY(plan_->tree->render(canvas));
     Bitmap ground = filled(width_, height_, 0xff000000);
     libyuv::ARGBBlend(canvas.data(), canvas.stride(), ground.data(), ground.stride(), ground.data(),
                       ground.stride(), width_, height_);
@@ -512,10 +506,10 @@ Result<void> renderExport(const ExportJob& job, VideoEncoderSettings settings) {
   }
   const YCbCrCoding coding = outputCoding(job);
   Compositor compositor(job, canvasWidth, canvasHeight, coding);
-  if (auto prepared = compositor.prepare(); !prepared) return prepared;
+  VELMORADINE_TRY(compositor.prepare());
 
   Encoder encoder;
-  if (auto opened = encoder.open(job.output, settings, coding); !opened) return opened;
+  VELMORADINE_TRY(encoder.open(job.output, settings, coding));
 
   FrameQueue queue;
   std::atomic<bool> stop{false};
