@@ -5,6 +5,7 @@
 
 #include "velmoradine/model/layer_attributes.hpp"
 #include "velmoradine/model/layer_description.hpp"
+#include "velmoradine/platform/foundation/error_enumeration.hpp"
 #include "velmoradine/platform/foundation/file_contents.hpp"
 #include "velmoradine/platform/foundation/url.hpp"
 
@@ -13,20 +14,6 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 namespace fs = std::filesystem;
-
-class UGCDescriptionErrorCategory final : public ErrorCategory {
- public:
-  const char* name() const noexcept override { return "Velmoradine.UGCDescription"; }
-  std::string message(int value) const override {
-    if (static_cast<UGCDescriptionError>(value) == UGCDescriptionError::invalidJSON) {
-      return "The UGC description is not valid JSON";
-    }
-    return "The UGC description is invalid";
-  }
-  std::string descriptionKey(int value, const std::string& detail) const override {
-    return detail.empty() ? message(value) : message(value) + ": " + detail;
-  }
-};
 
 Error invalid(const std::string& place, const std::string& problem) {
   return Error(UGCDescriptionError::invalidDescription, place + ": " + problem);
@@ -323,14 +310,12 @@ Result<UGCDescription> ugc(const Json& json, const fs::path& baseDirectory) {
 
 }  // namespace
 
-const std::error_category& ugcDescriptionErrorCategory() {
-  static const auto& category = *new UGCDescriptionErrorCategory;
-  return category;
-}
-
-std::error_code make_error_code(UGCDescriptionError error) {
-  return {static_cast<int>(error), ugcDescriptionErrorCategory()};
-}
+VELMORADINE_DEFINE_ERROR_ENUMERATION(
+    UGCDescriptionError, ugcDescriptionErrorCategory, "Velmoradine.UGCDescription",
+    {UGCDescriptionError::invalidJSON, "The UGC description is not valid JSON",
+     DetailInDescription::afterColon},
+    {UGCDescriptionError::invalidDescription, "The UGC description is invalid",
+     DetailInDescription::afterColon})
 
 Result<UGCDescription> parseUGCDescription(const std::string& text, const fs::path& baseDirectory) {
   Result<Json> json = parseDescriptionJSON(text);

@@ -27,7 +27,7 @@ enum class UGCDescriptionError {
   invalidJSON = 1,
   invalidDescription,
 };
-const std::error_category& ugcDescriptionErrorCategory();
+const ErrorCategory& ugcDescriptionErrorCategory();
 std::error_code make_error_code(UGCDescriptionError error);
 
 struct UGCSceneDescription {
