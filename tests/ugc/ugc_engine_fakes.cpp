@@ -29,6 +29,17 @@ class ScriptedExport final : public UGCExport {
 
 }  // namespace
 
+std::vector<std::string> described(const std::vector<RenderResult>& results) {
+  std::vector<std::string> texts;
+  for (const auto& result : results) {
+    texts.push_back(result ? "ok " + result->displayURL.string()
+                           : result.error().domainName() + " " +
+                                 std::to_string(result.error().value()) + " " +
+                                 result.error().detail());
+  }
+  return texts;
+}
+
 Result<std::shared_ptr<UGCSceneExport>> ScriptedSceneRenderers::makeSceneRenderer(
     const UGCScene& scene) {
   ++constructions;

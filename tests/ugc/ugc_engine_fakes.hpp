@@ -8,6 +8,7 @@
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "velmoradine/ugc/ugc_rendering.hpp"
@@ -17,6 +18,10 @@
 namespace velmoradine::testing {
 
 using RenderResult = Result<SuccessfulRenderingResult>;
+
+// "ok <path>" or "<domain> <code> <detail>": results compared and printed
+// by what they say.
+std::vector<std::string> described(const std::vector<RenderResult>& results);
 
 // The outcome of export attempt `attempt` (from 0) of `scene`.
 using SceneScript = std::function<RenderResult(const UGCScene& scene, int attempt)>;

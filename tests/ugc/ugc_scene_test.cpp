@@ -55,10 +55,10 @@ TEST_P(UGCSceneRetryTest, RetriesOnlyRetryableExportsAndReportsOnce) {
   // Anything reported twice would be queued by now behind the first report.
   RunLoop::main().drain();
 
-  EXPECT_EQ(delivery.results, std::vector<RenderResult>{scenario.expected});
+  EXPECT_EQ(testing::described(delivery.results), testing::described({scenario.expected}));
   EXPECT_TRUE(delivery.allOnMain);
   EXPECT_EQ(delegate->readyCalls, 1);
-  EXPECT_EQ(delegate->results(), std::vector<RenderResult>{scenario.expected});
+  EXPECT_EQ(testing::described(delegate->results()), testing::described({scenario.expected}));
   EXPECT_EQ(renderers->constructions, scenario.expectedConstructions);
   EXPECT_EQ(renderers->exports, scenario.expectedExports);
 }
@@ -134,7 +134,7 @@ TEST_F(UGCSceneTest, ALayerThatCannotGetReadyFailsTheSceneWithoutRendering) {
   ASSERT_FALSE(delivered->has_value());
   EXPECT_EQ(delivered->error(), UGCError::videoError);
   EXPECT_FALSE(delivered->error().detail().empty());
-  EXPECT_EQ(delegate_->results(), std::vector<RenderResult>{*delivered});
+  EXPECT_EQ(testing::described(delegate_->results()), testing::described({*delivered}));
   EXPECT_EQ(renderers_->constructions, 0);
 }
 

@@ -93,7 +93,7 @@ TEST_F(UGCTest, AFailedSceneIsLeftOutAndTheOthersKeepTheirOrder) {
   ASSERT_TRUE(testing::waitUntil([&] { return consumer.count() == 1; }));
   EXPECT_EQ(joins->joined(),
             (std::vector<std::vector<SuccessfulRenderingResult>>{{sceneFile(0), sceneFile(2)}}));
-  EXPECT_EQ(consumer.results, std::vector<RenderResult>{kJoined});
+  EXPECT_EQ(testing::described(consumer.results), testing::described({kJoined}));
 }
 
 TEST_F(UGCTest, ReadyTwiceBeforeTheResultJoinsOnceAndAnswersBoth) {
@@ -105,7 +105,7 @@ TEST_F(UGCTest, ReadyTwiceBeforeTheResultJoinsOnceAndAnswersBoth) {
   ugc_->ready(std::ref(second));
   ASSERT_TRUE(testing::waitUntil([&] { return first.count() == 1 && second.count() == 1; }));
   EXPECT_EQ(joins->constructions, 1);
-  EXPECT_EQ(second.results, std::vector<RenderResult>{kJoined});
+  EXPECT_EQ(testing::described(second.results), testing::described({kJoined}));
   EXPECT_TRUE(first.onRenderingQueue && second.onRenderingQueue);
 }
 
@@ -118,7 +118,7 @@ TEST_F(UGCTest, ReadyAfterTheResultAnswersAtOnceWithoutJoiningAgain) {
   late.queue = first.queue;
   ugc_->ready(std::ref(late));
   ASSERT_TRUE(testing::waitUntil([&] { return late.count() == 1; }));
-  EXPECT_EQ(late.results, std::vector<RenderResult>{kJoined});
+  EXPECT_EQ(testing::described(late.results), testing::described({kJoined}));
   EXPECT_TRUE(late.onRenderingQueue);
   EXPECT_EQ(joins->constructions, 1);
 }
@@ -132,7 +132,7 @@ TEST_F(UGCTest, AsAFutureVideoItDeliversTheJoinedVideo) {
   consumer.queue = ugc_->renderingDispathQueue().get();
   provider->renderingComplete([&consumer](RenderResult result) { consumer(std::move(result)); });
   ASSERT_TRUE(testing::waitUntil([&] { return consumer.count() == 1; }));
-  EXPECT_EQ(consumer.results, std::vector<RenderResult>{kJoined});
+  EXPECT_EQ(testing::described(consumer.results), testing::described({kJoined}));
   EXPECT_EQ(joins->joined(),
             (std::vector<std::vector<SuccessfulRenderingResult>>{{sceneFile(0), sceneFile(1)}}));
 }
@@ -165,9 +165,9 @@ TEST_P(UGCJoinRetryTest, RetriesOnlyRetryableJoinsAndDeliversOnce) {
   // Anything delivered twice would be queued behind the first delivery.
   ugc_->renderingDispathQueue()->sync([] {});
 
-  EXPECT_EQ(consumer.results, std::vector<RenderResult>{scenario.expected});
+  EXPECT_EQ(testing::described(consumer.results), testing::described({scenario.expected}));
   EXPECT_TRUE(consumer.onRenderingQueue);
-  EXPECT_EQ(delegate->results, std::vector<RenderResult>{scenario.expected});
+  EXPECT_EQ(testing::described(delegate->results), testing::described({scenario.expected}));
   EXPECT_EQ(joins->constructions, scenario.expectedConstructions);
   EXPECT_EQ(joins->exports, scenario.expectedExports);
 }

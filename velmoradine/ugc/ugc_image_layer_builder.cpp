@@ -23,12 +23,11 @@ Result<Image> imageOf(const UGCImageLayerConfiguration& configuration) {
 Result<void> UGCImageLayerBuilder::build(const UGCImageLayerConfiguration& configuration,
                                          UGCSecneRenderer& scene) {
   auto layer = Layer::create();
-  auto image = imageOf(configuration);
-  if (!image) return failure(image.error());
+  VELMORADINE_ASSIGN_OR_RETURN(Image image, imageOf(configuration));
   // A copy, so the host's format keeps only the host's attributes and the
   // image, applied last, wins over a host `contents`.
   std::vector<MutableLayerAttribute> attributes = configuration.format->attributes();
-  attributes.push_back(MutableLayerAttribute::contents(std::move(*image)));
+  attributes.push_back(MutableLayerAttribute::contents(std::move(image)));
   applyAttributes(*layer, attributes);
   scene.outputLayer->addSublayer(layer);
   return {};

@@ -41,7 +41,7 @@ UGCRenderer::UGCRenderer(URL displayURL, UGCRenderSettings renderSettings,
 
 Result<std::shared_ptr<UGCRenderer>> UGCRenderer::create(
     std::vector<SuccessfulRenderingResult> scenes, UGCRenderSettings renderSettings) {
-  if (auto size = checkRenderSize(renderSettings.size); !size) return failure(size.error());
+  VELMORADINE_TRY(checkRenderSize(renderSettings.size));
   auto displayURL = ContentHelper::createFileURL(UUID().uuidString(), renderSettings.filenameExt());
   if (!displayURL) return failure(Error(UGCError::unknown));
   auto renderer =

@@ -43,7 +43,7 @@ UGCSecneRenderer::UGCSecneRenderer(
 }
 
 Result<std::shared_ptr<UGCSecneRenderer>> UGCSecneRenderer::create(const UGCScene& scene) {
-  if (auto size = checkRenderSize(scene.renderSettings.size); !size) return failure(size.error());
+  VELMORADINE_TRY(checkRenderSize(scene.renderSettings.size));
   auto displayURL =
       ContentHelper::createFileURL(UUID().uuidString(), scene.renderSettings.filenameExt());
   if (!displayURL) return failure(Error(UGCError::unknown));
@@ -51,13 +51,13 @@ Result<std::shared_ptr<UGCSecneRenderer>> UGCSecneRenderer::create(const UGCScen
                                                      scene.configurations, scene.sceneOptions);
   renderer->sceneTrack = renderer->sceneComposition->addMutableTrack(MediaType::video);
   if (!renderer->sceneTrack) return failure(Error(UGCError::unknown));
-  if (auto built = renderer->buildLayers(); !built) return failure(built.error());
+  VELMORADINE_TRY(renderer->buildLayers());
   return renderer;
 }
 
 Result<void> UGCSecneRenderer::buildLayers() {
   for (const auto& configuration : configurations) {
-    if (auto built = configuration->build(*this); !built) return built;
+    VELMORADINE_TRY(configuration->build(*this));
   }
   return {};
 }

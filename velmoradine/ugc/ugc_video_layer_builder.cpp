@@ -57,7 +57,7 @@ Result<void> UGCVideoLayerBuilder::build(const UGCVideoLayerConfiguration& confi
                                          UGCSecneRenderer& scene) {
   const std::optional<URL> url = configuration.url();
   if (!url) return failure(videoError("Unable to load video"));
-  if (auto valid = checkMaxDuration(scene.sceneOptions.maxDuration); !valid) return valid;
+  VELMORADINE_TRY(checkMaxDuration(scene.sceneOptions.maxDuration));
   const auto logger = UGCDurationLogger::begin("[UGCScene] withVideoLayer");
   auto videoLayer = Layer::create();
   const auto asset = URLAsset::make(url->filePath());
