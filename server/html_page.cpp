@@ -7,9 +7,10 @@ namespace velmoradine::devserver {
 namespace {
 
 // Text wraps anywhere rather than widening the page: a title may be one
-// word of a thousand letters.
+// word of a thousand letters. The scroll bar's room is kept from the start,
+// so a centred column does not jump sideways once the page outgrows the window.
 std::string sharedStyle(const PageTheme& theme) {
-  return "*,*::before,*::after{box-sizing:border-box}"
+  return "*,*::before,*::after{box-sizing:border-box}html{scrollbar-gutter:stable}"
          "body{margin:0;font-family:system-ui,sans-serif;line-height:1.45;background:" +
          cssHex(theme.background) + ";color:" + cssHex(theme.text) +
          ";overflow-wrap:anywhere;word-break:break-word}"

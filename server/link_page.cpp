@@ -88,16 +88,19 @@ std::string videoElement(const PublicShare& share, const ShareAddresses& address
          "></video>\n";
 }
 
+// The column is as wide as the video at 85% of the viewport's height (a
+// portrait video on a desktop is tall, not a small box with bars), so the
+// title lines up with the video's edge. svh leaves out the room a phone's
+// browser bar may take; older browsers drop that rule and keep the vh one.
 std::string playerStyle(const std::optional<PixelSize>& size) {
-  std::string style =
-      "main{max-width:60rem}.player{display:block;margin:0 auto;max-width:100%;height:auto;"
-      "background:#000;border-radius:12px;";
-  if (!size) return style + "width:100%;max-height:85vh}";
+  std::string player = ".player{display:block;width:100%;background:#000;border-radius:12px;";
+  if (!size) return "main{max-width:60rem}" + player + "max-height:85vh}";
   std::string ratio = std::to_string(size->width) + "/" + std::to_string(size->height);
-  // svh leaves out the room a phone's browser bar may take; older browsers
-  // drop that rule and keep the vh one.
-  return style + "aspect-ratio:" + ratio + ";width:min(100%,calc(85vh*" + ratio +
-         "));width:min(100%,calc(85svh*" + ratio + "))}";
+  auto column = [&ratio](std::string_view unit) {
+    return "width:min(100%,calc(85" + std::string(unit) + "*" + ratio + " + 2rem));";
+  };
+  return "main{max-width:60rem;" + column("vh") + column("svh") + "}" + player +
+         "height:auto;aspect-ratio:" + ratio + "}";
 }
 
 std::string linkBody(const PublicShare& share, const ShareAddresses& addresses) {
