@@ -3,9 +3,9 @@
 #include <fstream>
 
 #include "commands.hpp"
+#include "velmoradine/model/layer_description.hpp"
 #include "velmoradine/platform/foundation/file_contents.hpp"
 #include "velmoradine/platform/graphics/renderer.hpp"
-#include "velmoradine/ugc/layer_description.hpp"
 
 namespace velmoradine::cli {
 namespace {

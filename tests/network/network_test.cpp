@@ -13,10 +13,10 @@
 #include "tests/support/scripted_server.hpp"
 #include "velmoradine/core/bundle_readers.hpp"
 #include "velmoradine/core/deployment.hpp"
+#include "velmoradine/model/ugc_context.hpp"
 #include "velmoradine/network/hashing.hpp"
 #include "velmoradine/platform/foundation/console.hpp"
 #include "velmoradine/platform/foundation/file_contents.hpp"
-#include "velmoradine/ugc/ugc_context.hpp"
 
 namespace velmoradine {
 namespace {

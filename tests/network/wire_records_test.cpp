@@ -2,8 +2,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "velmoradine/network/application_response.hpp"
-#include "velmoradine/network/json_coding.hpp"
+#include "velmoradine/model/application_response.hpp"
+#include "velmoradine/model/json_coding.hpp"
 #include "velmoradine/network/share_records.hpp"
 #include "velmoradine/network/upload_plan.hpp"
 

@@ -19,8 +19,8 @@
 #include <mutex>
 
 #include "velmoradine/analytics/analytics_datastore.hpp"
-#include "velmoradine/analytics/analytics_records.hpp"
 #include "velmoradine/analytics/device_helper.hpp"
+#include "velmoradine/model/analytics_records.hpp"
 #include "velmoradine/network/network.hpp"
 #include "velmoradine/network/network_analytics_protocol.hpp"
 #include "velmoradine/platform/dispatch/timer.hpp"

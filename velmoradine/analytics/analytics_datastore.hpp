@@ -13,7 +13,7 @@
 #include <mutex>
 #include <vector>
 
-#include "velmoradine/analytics/analytics_records.hpp"
+#include "velmoradine/model/analytics_records.hpp"
 
 namespace velmoradine {
 

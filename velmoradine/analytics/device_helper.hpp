@@ -11,8 +11,8 @@
 #include <string>
 #include <string_view>
 
-#include "velmoradine/analytics/analytics_records.hpp"
 #include "velmoradine/core/once.hpp"
+#include "velmoradine/model/analytics_records.hpp"
 #include "velmoradine/platform/services/device_facts.hpp"
 
 namespace velmoradine {

@@ -1,8 +1,8 @@
 #include "velmoradine/network/network.hpp"
 
 #include "velmoradine/core/bundle_readers.hpp"
+#include "velmoradine/model/ugc_context.hpp"
 #include "velmoradine/platform/foundation/fatal.hpp"
-#include "velmoradine/ugc/ugc_context.hpp"
 
 namespace velmoradine {
 namespace {

@@ -23,7 +23,7 @@
 #include "velmoradine/core/documentation_identifier.hpp"
 #include "velmoradine/core/logger.hpp"
 #include "velmoradine/core/type_name.hpp"
-#include "velmoradine/network/json_coding.hpp"
+#include "velmoradine/model/json_coding.hpp"
 #include "velmoradine/network/network_analytics_protocol.hpp"
 #include "velmoradine/network/network_protocols.hpp"
 #include "velmoradine/platform/foundation/url.hpp"

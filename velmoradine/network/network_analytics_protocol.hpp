@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "velmoradine/analytics/analytics_records.hpp"
+#include "velmoradine/model/analytics_records.hpp"
 #include "velmoradine/network/network_protocols.hpp"
 #include "velmoradine/platform/foundation/error.hpp"
 

@@ -10,7 +10,7 @@
 #include <functional>
 #include <memory>
 
-#include "velmoradine/network/application_response.hpp"
+#include "velmoradine/model/application_response.hpp"
 #include "velmoradine/network/share_records.hpp"
 #include "velmoradine/network/upload_plan.hpp"
 #include "velmoradine/platform/foundation/data.hpp"

@@ -1,6 +1,6 @@
 #include "velmoradine/network/share_records.hpp"
 
-#include "velmoradine/network/json_coding.hpp"
+#include "velmoradine/model/json_coding.hpp"
 
 namespace velmoradine {
 

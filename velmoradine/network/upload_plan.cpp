@@ -1,7 +1,7 @@
 #include "velmoradine/network/upload_plan.hpp"
 
+#include "velmoradine/model/json_coding.hpp"
 #include "velmoradine/network/hashing.hpp"
-#include "velmoradine/network/json_coding.hpp"
 
 namespace velmoradine {
 

@@ -32,12 +32,12 @@ void VideoContent::cleanupContent(const std::vector<ShareStretegyType>& types) {
   if (shareManager_) shareManager_->cleanupContent(types);
 }
 
-std::shared_ptr<RawShareStrategy> VideoContent::rawStrategy(const ShareOutletProtocol*) const {
+std::shared_ptr<RawShareStrategy> VideoContent::rawStrategy(const ShareOutletIdentity*) const {
   return rawShareStrategy_;
 }
 
 std::shared_ptr<LinkPreviewShareStrategy> VideoContent::linkPreviewStrategy(
-    const ShareOutletProtocol*) const {
+    const ShareOutletIdentity*) const {
   std::lock_guard lock(mutex_);
   if (!linkPreviewShareStrategy_ || confidence_ < linkPreviewConfidenceRequired) return nullptr;
   return linkPreviewShareStrategy_;

@@ -14,15 +14,13 @@
 #include <optional>
 #include <string>
 
+#include "velmoradine/model/share_outlet_identity.hpp"
 #include "velmoradine/platform/foundation/url.hpp"
 #include "velmoradine/share/content.hpp"
 #include "velmoradine/share/share_manager_video.hpp"
 #include "velmoradine/state/datastores.hpp"
 
 namespace velmoradine {
-
-// An outlet that content is handed to (declared with the outlets).
-class ShareOutletProtocol;
 
 struct VideoContentProviders {
   std::shared_ptr<ApplicationDatastoreProtocol> datastore;
@@ -49,10 +47,10 @@ class VideoContent : public Content,
   const std::string& title() const { return title_; }
   const URL& videoURL() const { return videoURL_; }
   // `caller` is the outlet asking; every outlet gets the same answer.
-  std::shared_ptr<RawShareStrategy> rawStrategy(const ShareOutletProtocol* caller = nullptr) const;
+  std::shared_ptr<RawShareStrategy> rawStrategy(const ShareOutletIdentity* caller = nullptr) const;
   // The link, once the share is live.
   std::shared_ptr<LinkPreviewShareStrategy> linkPreviewStrategy(
-      const ShareOutletProtocol* caller = nullptr) const;
+      const ShareOutletIdentity* caller = nullptr) const;
   bool linkPreviewAvailable() const;
   std::shared_ptr<RenderedShareStrategy> renderedShareStrategy() const;
   LinkPreviewConfidence linkPreviewShareStrategyConfidence() const;

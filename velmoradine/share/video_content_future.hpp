@@ -17,24 +17,11 @@
 #include <string>
 #include <vector>
 
+#include "velmoradine/model/video_content_future_provider.hpp"
 #include "velmoradine/platform/foundation/error.hpp"
 #include "velmoradine/share/video_content.hpp"
-#include "velmoradine/ugc/ugc_error.hpp"
 
 namespace velmoradine {
-
-// Something that renders a video and delivers it later.
-class VideoContentFutureProvider {
- public:
-  using RenderingCompletion = std::move_only_function<void(Result<SuccessfulRenderingResult>)>;
-
-  virtual ~VideoContentFutureProvider() = default;
-  // Registers a callback for the rendered video (or the rendering error).
-  // Registering is what starts the rendering.
-  virtual void renderingComplete(RenderingCompletion completion) = 0;
-  // Starts the rendering without registering a callback.
-  virtual void startRendering() = 0;
-};
 
 class VideoContentFuture : public std::enable_shared_from_this<VideoContentFuture> {
  public:

@@ -14,7 +14,7 @@
 #include <optional>
 #include <string>
 
-#include "velmoradine/network/application_response.hpp"
+#include "velmoradine/model/application_response.hpp"
 
 namespace velmoradine {
 

@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-#include "velmoradine/ugc/mutable_layer_attribute.hpp"
+#include "velmoradine/model/mutable_layer_attribute.hpp"
 
 namespace velmoradine {
 

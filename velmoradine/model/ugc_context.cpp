@@ -1,4 +1,4 @@
-#include "velmoradine/ugc/ugc_context.hpp"
+#include "velmoradine/model/ugc_context.hpp"
 
 #include <cmath>
 

@@ -1,11 +1,11 @@
-#include "velmoradine/ugc/layer_attributes.hpp"
+#include "velmoradine/model/layer_attributes.hpp"
 
 #include <gtest/gtest.h>
 
 #include <numbers>
 
+#include "velmoradine/model/ugc_format.hpp"
 #include "velmoradine/platform/foundation/console.hpp"
-#include "velmoradine/ugc/ugc_format.hpp"
 
 namespace velmoradine {
 namespace {

@@ -1,4 +1,4 @@
-#include "velmoradine/ugc/layer_attributes.hpp"
+#include "velmoradine/model/layer_attributes.hpp"
 
 #include "velmoradine/core/logger.hpp"
 

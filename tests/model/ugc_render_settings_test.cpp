@@ -1,9 +1,9 @@
-#include "velmoradine/ugc/ugc_render_settings.hpp"
+#include "velmoradine/model/ugc_render_settings.hpp"
 
 #include <gtest/gtest.h>
 
 #include "tests/support/main_bundle_fixture.hpp"
-#include "velmoradine/ugc/ugc_error.hpp"
+#include "velmoradine/model/ugc_error.hpp"
 
 namespace velmoradine {
 namespace {

@@ -10,10 +10,10 @@
 #include <variant>
 #include <vector>
 
+#include "velmoradine/model/ugc_format.hpp"
 #include "velmoradine/platform/graphics/color.hpp"
 #include "velmoradine/platform/graphics/geometry.hpp"
 #include "velmoradine/platform/graphics/image.hpp"
-#include "velmoradine/ugc/ugc_format.hpp"
 
 namespace velmoradine {
 

@@ -5,8 +5,8 @@
 
 #include <vector>
 
+#include "velmoradine/model/mutable_layer_attribute.hpp"
 #include "velmoradine/platform/graphics/layer.hpp"
-#include "velmoradine/ugc/mutable_layer_attribute.hpp"
 
 namespace velmoradine {
 

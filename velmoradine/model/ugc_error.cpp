@@ -1,4 +1,4 @@
-#include "velmoradine/ugc/ugc_error.hpp"
+#include "velmoradine/model/ugc_error.hpp"
 
 namespace velmoradine {
 namespace {

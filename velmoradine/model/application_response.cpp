@@ -1,6 +1,6 @@
-#include "velmoradine/network/application_response.hpp"
+#include "velmoradine/model/application_response.hpp"
 
-#include "velmoradine/network/json_coding.hpp"
+#include "velmoradine/model/json_coding.hpp"
 
 namespace velmoradine {
 

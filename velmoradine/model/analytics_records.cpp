@@ -1,4 +1,4 @@
-#include "velmoradine/analytics/analytics_records.hpp"
+#include "velmoradine/model/analytics_records.hpp"
 
 namespace velmoradine {
 namespace {

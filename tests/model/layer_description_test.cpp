@@ -1,4 +1,4 @@
-#include "velmoradine/ugc/layer_description.hpp"
+#include "velmoradine/model/layer_description.hpp"
 
 #include <gtest/gtest.h>
 

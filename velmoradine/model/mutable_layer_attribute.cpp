@@ -1,4 +1,4 @@
-#include "velmoradine/ugc/mutable_layer_attribute.hpp"
+#include "velmoradine/model/mutable_layer_attribute.hpp"
 
 #include <array>
 #include <charconv>

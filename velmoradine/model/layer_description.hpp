@@ -16,9 +16,9 @@
 #include <system_error>
 #include <vector>
 
+#include "velmoradine/model/mutable_layer_attribute.hpp"
 #include "velmoradine/platform/foundation/error.hpp"
 #include "velmoradine/platform/graphics/layer.hpp"
-#include "velmoradine/ugc/mutable_layer_attribute.hpp"
 
 namespace velmoradine {
 

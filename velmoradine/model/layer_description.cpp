@@ -1,10 +1,10 @@
-#include "velmoradine/ugc/layer_description.hpp"
+#include "velmoradine/model/layer_description.hpp"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 
-#include "velmoradine/ugc/layer_attributes.hpp"
+#include "velmoradine/model/layer_attributes.hpp"
 
 namespace velmoradine {
 namespace {

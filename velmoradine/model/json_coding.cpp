@@ -1,4 +1,4 @@
-#include "velmoradine/network/json_coding.hpp"
+#include "velmoradine/model/json_coding.hpp"
 
 namespace velmoradine {
 namespace {

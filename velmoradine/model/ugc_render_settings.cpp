@@ -1,4 +1,4 @@
-#include "velmoradine/ugc/ugc_render_settings.hpp"
+#include "velmoradine/model/ugc_render_settings.hpp"
 
 namespace velmoradine {
 
