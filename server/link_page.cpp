@@ -92,23 +92,31 @@ std::string videoElement(const PublicShare& share, const ShareAddresses& address
 // portrait video on a desktop is tall, not a small box with bars), so the
 // title lines up with the video's edge. svh leaves out the room a phone's
 // browser bar may take; older browsers drop that rule and keep the vh one.
+// A video of unknown size takes the size of its poster, then its own.
 std::string playerStyle(const std::optional<PixelSize>& size) {
-  std::string player = ".player{display:block;width:100%;background:#000;border-radius:12px;";
-  if (!size) return "main{max-width:60rem}" + player + "max-height:85vh}";
+  std::string player = ".player{display:block;background:#000;border-radius:12px;";
+  if (!size) {
+    return "main{max-width:60rem}" + player +
+           "margin:0 auto;width:auto;height:auto;max-width:100%;max-height:85vh}";
+  }
   std::string ratio = std::to_string(size->width) + "/" + std::to_string(size->height);
   auto column = [&ratio](std::string_view unit) {
     return "width:min(100%,calc(85" + std::string(unit) + "*" + ratio + " + 2rem));";
   };
   return "main{max-width:60rem;" + column("vh") + column("svh") + "}" + player +
-         "height:auto;aspect-ratio:" + ratio + "}";
+         "width:100%;height:auto;aspect-ratio:" + ratio + "}";
 }
 
 std::string linkBody(const PublicShare& share, const ShareAddresses& addresses) {
   std::string body = videoElement(share, addresses,
                                   "playsinline muted autoplay loop controls preload=\"metadata\"");
-  body += "<h1 dir=\"auto\">" + htmlEscape(displayTitle(share)) + "</h1>\n";
-  body +=
-      "<p>Shared from <span dir=\"auto\">" + htmlEscape(share.application.slug) + "</span></p>\n";
+  std::string title = displayTitle(share);
+  body += "<h1 dir=\"auto\">" + htmlEscape(title) + "</h1>\n";
+  // A fallback title names the application already.
+  if (title == share.title) {
+    body +=
+        "<p>Shared from <span dir=\"auto\">" + htmlEscape(share.application.slug) + "</span></p>\n";
+  }
   const auto& cta = share.application.ctaLink;
   if (cta && isWebAddress(*cta)) {
     body += "<p><a class=\"cta\" href=\"" + htmlEscape(*cta) + "\">Get the app</a></p>\n";

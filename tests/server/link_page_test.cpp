@@ -267,6 +267,8 @@ TEST_F(DevServerLinkPage, TitlesWrapAlignByTheirScriptAndABlankOneGetsAFallback)
     EXPECT_NE(html.find("<title>" + shown + "</title>"), std::string::npos) << title;
     EXPECT_NE(html.find("<h1 dir=\"auto\">" + shown + "</h1>"), std::string::npos) << title;
     EXPECT_EQ(headValues(html)["og:title"], shown);
+    // A fallback title names the application; the page does not say it twice.
+    EXPECT_EQ(html.find("Shared from") != std::string::npos, title == shown) << title;
     EXPECT_EQ(cssRule(html, "body")["overflow-wrap"], "anywhere");
   }
 }
