@@ -32,6 +32,8 @@ std::string renderPage(const HtmlPage& page, const PageTheme& theme) {
   std::string html = "<!doctype html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n";
   html += "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n";
   html += "<title>" + htmlEscape(page.title) + "</title>\n";
+  // Phones tint their browser's bar to match the page.
+  html += "<meta name=\"theme-color\" content=\"" + cssHex(theme.background) + "\">\n";
   if (!page.base.empty()) {
     html += "<link rel=\"icon\" type=\"image/x-icon\" href=\"" + htmlEscape(page.base) +
             "favicon.ico\">\n";
