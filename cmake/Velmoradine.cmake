@@ -1,6 +1,6 @@
 # Shared settings for the project's own targets.
 add_library(velmoradine_warnings INTERFACE)
-target_compile_options(velmoradine_warnings INTERFACE -Wall -Wextra -Wpedantic)
+target_compile_options(velmoradine_warnings INTERFACE -Wall -Wextra -Wpedantic -Werror=unused-result)
 
 # velmoradine_area(NAME SOURCES ... DEPS ...): one static library per area of
 # the kit, with include paths of the form "velmoradine/<area>/<file>.hpp".

@@ -7,6 +7,8 @@
 
 #include <stdexcept>
 
+#include "velmoradine/platform/foundation/digest.hpp"
+
 namespace velmoradine::devserver {
 
 namespace {
@@ -113,27 +115,21 @@ bool constantTimeEquals(std::string_view a, std::string_view b) {
 }
 
 struct Md5::State {
-  EVP_MD_CTX* context = EVP_MD_CTX_new();
-  ~State() { EVP_MD_CTX_free(context); }
+  Digester digester{DigestAlgorithm::md5};
 };
 
-Md5::Md5() : state_(std::make_unique<State>()) {
-  if (state_->context == nullptr || EVP_DigestInit_ex(state_->context, EVP_md5(), nullptr) != 1) {
-    throw std::runtime_error("MD5 is unavailable");
-  }
-}
+Md5::Md5() : state_(std::make_unique<State>()) {}
 
 Md5::~Md5() = default;
 
 void Md5::update(const void* data, std::size_t size) {
-  EVP_DigestUpdate(state_->context, data, size);
+  state_->digester.update({static_cast<const std::uint8_t*>(data), size});
 }
 
 std::string Md5::finish() {
-  unsigned char digest[EVP_MAX_MD_SIZE];
-  unsigned int length = 0;
-  EVP_DigestFinal_ex(state_->context, digest, &length);
-  return std::string(reinterpret_cast<const char*>(digest), length);
+  const auto digest = state_->digester.finish();
+  if (!digest) throw std::runtime_error("MD5 is unavailable");
+  return std::string(digest->begin(), digest->end());
 }
 
 std::string md5Base64(std::string_view bytes) {

@@ -154,7 +154,8 @@ int main() {
 
   std::vector<double> puts;
   for (int round = 0; round < 5; ++round) {
-    ShareRequest request{uploadPlan(*bytes, "video/mp4"), uploadPlan(Data{1}, "image/jpeg"),
+    ShareRequest request{uploadPlan(*bytes, "video/mp4").value(),
+                         uploadPlan(Data{1}, "image/jpeg").value(),
                          ShareableRequest{"bench", "video"}};
     std::atomic<bool> created = false;
     std::optional<ShareResponse> response;

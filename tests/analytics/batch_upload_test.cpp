@@ -83,7 +83,7 @@ TEST_F(BatchUpload, PostsTheBatchToEventsWithCredentials) {
   EXPECT_EQ(request.header("Authorization"), "Bearer key-1");
   EXPECT_EQ(request.header("X-Contrib-UserId"), "user-7");
   EXPECT_EQ(request.body, encodeBatchEvents(events));
-  EXPECT_EQ(nlohmann::json::parse(request.body).get<BatchEvents>().events, events);
+  EXPECT_EQ(decodeJSON<BatchEvents>(request.body).value().events, events);
   EXPECT_TRUE(capture.lines().empty());
 }
 

@@ -9,11 +9,28 @@
 #include <set>
 #include <string>
 
+#include "velmoradine/platform/foundation/json_reader.hpp"
+
 namespace velmoradine {
 namespace {
 
 using nlohmann::json;
 using namespace std::chrono;
+
+template <typename T>
+T decodedAs(const json& value) {
+  return T::decode(JSONReader(value)).value();
+}
+
+template <typename T>
+::testing::AssertionResult decodingFails(const json& value) {
+  Result<T> decoded = T::decode(JSONReader(value));
+  if (decoded) return ::testing::AssertionFailure() << value.dump() << " decoded";
+  if (decoded.error().code().category() != decodingErrorCategory()) {
+    return ::testing::AssertionFailure() << "not a decoding error: " << decoded.error().detail();
+  }
+  return ::testing::AssertionSuccess();
+}
 
 std::set<std::string> keysOf(const json& object) {
   std::set<std::string> keys;
@@ -46,24 +63,25 @@ TEST(AnalyticsEventJSON, WithErrorTextCarriesIt) {
 }
 
 TEST(AnalyticsEventJSON, DecodingRequiresTheEventNameAsText) {
-  EXPECT_THROW(json::parse(R"({"error_string":"x"})").get<AnalyticsEvent>(), json::exception);
-  EXPECT_THROW(json::parse(R"({"event_name":7})").get<AnalyticsEvent>(), json::exception);
-  EXPECT_THROW(json::parse(R"(["event_name"])").get<AnalyticsEvent>(), json::exception);
+  EXPECT_TRUE(decodingFails<AnalyticsEvent>(json::parse(R"({"error_string":"x"})")));
+  EXPECT_TRUE(decodingFails<AnalyticsEvent>(json::parse(R"({"event_name":7})")));
+  EXPECT_TRUE(decodingFails<AnalyticsEvent>(json::parse(R"(["event_name"])")));
 }
 
 TEST(AnalyticsEventJSON, NullErrorTextDecodesAsAbsentButAWrongTypeFails) {
-  auto decoded = json::parse(R"({"event_name":"a","error_string":null})").get<AnalyticsEvent>();
+  auto decoded =
+      decodedAs<AnalyticsEvent>(json::parse(R"({"event_name":"a","error_string":null})"));
   EXPECT_EQ(decoded, AnalyticsEvent{.event_name = "a"});
-  EXPECT_THROW(json::parse(R"({"event_name":"a","error_string":false})").get<AnalyticsEvent>(),
-               json::exception);
+  EXPECT_TRUE(
+      decodingFails<AnalyticsEvent>(json::parse(R"({"event_name":"a","error_string":false})")));
 }
 
 TEST(ObservabilityEventJSON, EveryFieldIsOptional) {
   EXPECT_EQ(json(ObservabilityEvent{}).dump(), "{}");
   json full = ObservabilityEvent{.event_name = "n", .message = "m"};
   EXPECT_EQ(keysOf(full), (std::set<std::string>{"event_name", "message"}));
-  EXPECT_EQ(json::parse("{}").get<ObservabilityEvent>(), ObservabilityEvent{});
-  EXPECT_EQ(full.get<ObservabilityEvent>(),
+  EXPECT_EQ(decodedAs<ObservabilityEvent>(json::parse("{}")), ObservabilityEvent{});
+  EXPECT_EQ(decodedAs<ObservabilityEvent>(full),
             (ObservabilityEvent{.event_name = "n", .message = "m"}));
 }
 
@@ -85,7 +103,7 @@ TEST(DeviceJSON, DecodingFailsWithoutAnyOfItsKeys) {
   for (const char* key : {"app_version", "os_version", "platform", "vendor_id"}) {
     json encoded = Device{.app_version = "a", .os_version = "b", .platform = "c", .vendor_id = "d"};
     encoded.erase(key);
-    EXPECT_THROW(encoded.get<Device>(), json::exception) << key;
+    EXPECT_TRUE(decodingFails<Device>(encoded)) << key;
   }
 }
 
@@ -106,13 +124,14 @@ TEST(ContextJSON, TwoContextsNeverShareAUuid) {
 }
 
 TEST(ContextJSON, DecodesEitherCaseAndRejectsWhatIsNotAUuid) {
-  auto decoded = json::parse(R"({"uuid":"5b0e6c1a-3d7f-4e29-9a41-c8d2f7b36e15"})").get<Context>();
+  auto decoded =
+      decodedAs<Context>(json::parse(R"({"uuid":"5b0e6c1a-3d7f-4e29-9a41-c8d2f7b36e15"})"));
   EXPECT_EQ(decoded.uuid.uuidString(), "5B0E6C1A-3D7F-4E29-9A41-C8D2F7B36E15");
-  EXPECT_THROW(json::parse("{}").get<Context>(), json::exception);
-  EXPECT_THROW(json::parse(R"({"uuid":"not-a-uuid"})").get<Context>(), json::exception);
-  EXPECT_THROW(json::parse(R"({"uuid":"5B0E6C1A3D7F4E299A41C8D2F7B36E15"})").get<Context>(),
-               json::exception);
-  EXPECT_THROW(json::parse(R"({"uuid":42})").get<Context>(), json::exception);
+  EXPECT_TRUE(decodingFails<Context>(json::parse("{}")));
+  EXPECT_TRUE(decodingFails<Context>(json::parse(R"({"uuid":"not-a-uuid"})")));
+  EXPECT_TRUE(
+      decodingFails<Context>(json::parse(R"({"uuid":"5B0E6C1A3D7F4E299A41C8D2F7B36E15"})")));
+  EXPECT_TRUE(decodingFails<Context>(json::parse(R"({"uuid":42})")));
 }
 
 TEST(WrappedAnalyticsEventJSON, WithoutContextUserOrSlugOmitsContextAndKeepsEmptyObjects) {
@@ -135,26 +154,26 @@ TEST(WrappedAnalyticsEventJSON, RoundTripsEveryField) {
   json encoded = full;
   EXPECT_EQ(keysOf(encoded), (std::set<std::string>{"timestamp", "event", "device", "context",
                                                     "contrib", "application"}));
-  EXPECT_EQ(encoded.get<WrappedAnalyticsEvent>(), full);
+  EXPECT_EQ(decodedAs<WrappedAnalyticsEvent>(encoded), full);
 
   WrappedAnalyticsEvent observed = minimalWrapped();
   observed.event.reset();
   observed.observability = ObservabilityEvent{.message = "m"};
   json observedJSON = observed;
   EXPECT_FALSE(observedJSON.contains("event"));
-  EXPECT_EQ(observedJSON.get<WrappedAnalyticsEvent>(), observed);
+  EXPECT_EQ(decodedAs<WrappedAnalyticsEvent>(observedJSON), observed);
 }
 
 TEST(WrappedAnalyticsEventJSON, DecodingFailsWhenTheDeviceLacksVendorId) {
   json encoded = wrappedJSON();
   encoded["device"].erase("vendor_id");
-  EXPECT_THROW(encoded.get<WrappedAnalyticsEvent>(), json::exception);
+  EXPECT_TRUE(decodingFails<WrappedAnalyticsEvent>(encoded));
 }
 
 TEST(WrappedAnalyticsEventJSON, MissingEventDecodesWithNoEvent) {
   json encoded = wrappedJSON();
   encoded.erase("event");
-  WrappedAnalyticsEvent decoded = encoded.get<WrappedAnalyticsEvent>();
+  WrappedAnalyticsEvent decoded = decodedAs<WrappedAnalyticsEvent>(encoded);
   EXPECT_FALSE(decoded.event.has_value());
   EXPECT_FALSE(decoded.observability.has_value());
 }
@@ -163,7 +182,7 @@ TEST(WrappedAnalyticsEventJSON, RequiredKeysMustBePresent) {
   for (const char* key : {"timestamp", "device", "contrib", "application"}) {
     json encoded = wrappedJSON();
     encoded.erase(key);
-    EXPECT_THROW(encoded.get<WrappedAnalyticsEvent>(), json::exception) << key;
+    EXPECT_TRUE(decodingFails<WrappedAnalyticsEvent>(encoded)) << key;
   }
 }
 
@@ -171,16 +190,16 @@ TEST(WrappedAnalyticsEventJSON, NullOptionalsAreAbsentAndWrongTypesFail) {
   json encoded = wrappedJSON();
   encoded["context"] = nullptr;
   encoded["observability"] = nullptr;
-  WrappedAnalyticsEvent decoded = encoded.get<WrappedAnalyticsEvent>();
+  WrappedAnalyticsEvent decoded = decodedAs<WrappedAnalyticsEvent>(encoded);
   EXPECT_FALSE(decoded.context.has_value());
   EXPECT_FALSE(decoded.observability.has_value());
 
   json numeric = wrappedJSON();
   numeric["timestamp"] = 1614834367;
-  EXPECT_THROW(numeric.get<WrappedAnalyticsEvent>(), json::exception);
+  EXPECT_TRUE(decodingFails<WrappedAnalyticsEvent>(numeric));
   json listed = wrappedJSON();
   listed["contrib"] = json::array();
-  EXPECT_THROW(listed.get<WrappedAnalyticsEvent>(), json::exception);
+  EXPECT_TRUE(decodingFails<WrappedAnalyticsEvent>(listed));
 }
 
 TEST(BatchEventsJSON, KeepsQueueOrderAndMatchesTheRecordEncoding) {
@@ -194,14 +213,31 @@ TEST(BatchEventsJSON, KeepsQueueOrderAndMatchesTheRecordEncoding) {
   EXPECT_EQ(body, json(BatchEvents{.events = events}).dump());
   json parsed = json::parse(body);
   EXPECT_EQ(keysOf(parsed), (std::set<std::string>{"events"}));
-  EXPECT_EQ(parsed.get<BatchEvents>().events, events);
+  EXPECT_EQ(decodedAs<BatchEvents>(parsed).events, events);
   EXPECT_EQ(encodeBatchEvents({}), R"({"events":[]})");
 }
 
 TEST(BatchEventsJSON, DecodingRequiresAnEventsList) {
-  EXPECT_THROW(json::parse("{}").get<BatchEvents>(), json::exception);
-  EXPECT_THROW(json::parse(R"({"events":{}})").get<BatchEvents>(), json::exception);
-  EXPECT_THROW(json::parse(R"({"events":[{}]})").get<BatchEvents>(), json::exception);
+  EXPECT_TRUE(decodingFails<BatchEvents>(json::parse("{}")));
+  EXPECT_TRUE(decodingFails<BatchEvents>(json::parse(R"({"events":{}})")));
+  EXPECT_TRUE(decodingFails<BatchEvents>(json::parse(R"({"events":[{}]})")));
+}
+
+TEST(BatchEvents, ADecodingErrorNamesThePathOfTheValue) {
+  const struct {
+    const char* document;
+    Error error;
+  } cases[] = {
+      {R"({"events":[{}]})", Error(DecodingError::keyNotFound, "$.events[0].timestamp: missing")},
+      {R"({"events":7})",
+       Error(DecodingError::typeMismatch, "$.events: expected an array, found number")},
+      {R"({"events":[{"timestamp":"t","device":{"app_version":null}}]})",
+       Error(DecodingError::valueNotFound, "$.events[0].device.app_version: null")},
+  };
+  for (const auto& [document, error] : cases) {
+    SCOPED_TRACE(document);
+    EXPECT_EQ(decodeJSON<BatchEvents>(document).error(), error);
+  }
 }
 
 TEST(BatchEventsJSON, InvalidUtf8IsReplacedSoTheBatchStillEncodes) {

@@ -153,5 +153,28 @@ TEST(LayerDescription, TextKeysOnAPlainLayerAreLoggedAndSkipped) {
   EXPECT_NE(capture.lines()[0].find("layerAttribute fontSize(12.0)"), std::string::npos);
 }
 
+// The keys, the cases and their names are expanded from one table; a key
+// must build the case it names, whatever the form of its value.
+TEST(LayerDescription, EveryKeyBuildsTheCaseItNames) {
+  using Json = nlohmann::ordered_json;
+  const std::vector<Json> candidates = {
+      nullptr,    1,      true,          "center", "linear",     "RGBA8Uint",
+      "circular", "none", Json::array(), {1, 1},   {0, 0, 1, 1}, {1, 0, 0, 1, 0, 0}};
+  for (MutableLayerAttributeCodingKeys key : allCodingKeys()) {
+    const std::string name(stringValue(key));
+    std::optional<MutableLayerAttribute> built;
+    for (const Json& value : candidates) {
+      auto attribute = attributeFromDescription(name, value, "layers[0]", ".");
+      if (attribute) {
+        built = *attribute;
+        break;
+      }
+    }
+    ASSERT_TRUE(built) << name << ": no candidate value reads";
+    EXPECT_EQ(caseName(built->kind()), name);
+    EXPECT_EQ(built->description().substr(0, name.size() + 1), name + "(");
+  }
+}
+
 }  // namespace
 }  // namespace velmoradine

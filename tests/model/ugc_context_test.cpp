@@ -81,7 +81,7 @@ TEST(UGCContext, AContextThatCannotBeEncodedGivesAnEmptyDictionaryAndALine) {
 TEST(JSONHelpers, DictionariesTakeTheFirstKindThatFits) {
   auto document = nlohmann::json::parse(
       R"({"b": true, "s": "x", "i": 3, "d": 2.5, "o": {"n": null, "k": 1}, "l": [1, null, "y"], "z": null})");
-  json::AnyDictionary decoded = json::decodeDictionary(document);
+  json::AnyDictionary decoded = json::decodeDictionary(JSONReader(document)).value();
   EXPECT_EQ(decoded.size(), 6u);
   EXPECT_EQ(std::any_cast<bool>(decoded.at("b")), true);
   EXPECT_EQ(std::any_cast<std::string>(decoded.at("s")), "x");
@@ -99,14 +99,18 @@ TEST(JSONHelpers, DictionariesTakeTheFirstKindThatFits) {
 
 TEST(JSONHelpers, KeyedAndIfPresentForms) {
   auto document = nlohmann::json::parse(R"({"d": {"a": 1}, "l": [true], "n": 5})");
-  EXPECT_EQ(json::decodeDictionary(document, "d").size(), 1u);
-  EXPECT_EQ(json::decodeList(document, "l").size(), 1u);
-  EXPECT_FALSE(json::decodeDictionaryIfPresent(document, "missing").has_value());
-  EXPECT_FALSE(json::decodeListIfPresent(document, "missing").has_value());
-  EXPECT_TRUE(json::decodeListIfPresent(document, "l").has_value());
-  EXPECT_THROW(json::decodeDictionary(document, "missing"), nlohmann::json::exception);
-  EXPECT_THROW(json::decodeDictionary(document, "n"), nlohmann::json::exception);
-  EXPECT_THROW(json::decodeList(document, "d"), nlohmann::json::exception);
+  const JSONReader reader(document);
+  EXPECT_EQ(json::decodeDictionary(reader, "d")->size(), 1u);
+  EXPECT_EQ(json::decodeList(reader, "l")->size(), 1u);
+  EXPECT_FALSE(json::decodeDictionaryIfPresent(reader, "missing").value().has_value());
+  EXPECT_FALSE(json::decodeListIfPresent(reader, "missing").value().has_value());
+  EXPECT_EQ(json::decodeListIfPresent(reader, "l").value()->size(), 1u);
+  EXPECT_EQ(json::decodeDictionary(reader, "missing").error(),
+            Error(DecodingError::keyNotFound, "$.missing: missing"));
+  EXPECT_EQ(json::decodeDictionary(reader, "n").error(),
+            Error(DecodingError::typeMismatch, "$.n: expected an object, found number"));
+  EXPECT_EQ(json::decodeList(reader, "d").error(),
+            Error(DecodingError::typeMismatch, "$.d: expected an array, found object"));
 }
 
 TEST(JSONHelpers, EncodeDynamicKeyValuesWritesSupportedValuesOnly) {

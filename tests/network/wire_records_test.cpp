@@ -6,13 +6,14 @@
 #include "velmoradine/model/json_coding.hpp"
 #include "velmoradine/network/share_records.hpp"
 #include "velmoradine/network/upload_plan.hpp"
+#include "velmoradine/platform/foundation/data.hpp"
 
 namespace velmoradine {
 namespace {
 
 template <typename T>
 Result<T> decode(std::string_view text) {
-  return json::decodeJSON<T>(text);
+  return decodeJSON<T>(text);
 }
 
 TEST(UploadPlanRequest, DescribesTheBytesWithTheirSizeAndBase64MD5) {
@@ -39,7 +40,7 @@ TEST(UploadPlanRequest, ByteSizeMustBeAnInteger) {
     auto decoded = decode<UploadPlanRequest>(std::string(R"({"byte_size": )") + size +
                                              R"(, "checksum": "x", "content_type": "y"})");
     ASSERT_FALSE(decoded.has_value());
-    EXPECT_EQ(decoded.error().domainName(), "DecodingError");
+    EXPECT_EQ(decoded.error().domainName(), "Velmoradine.Decoding");
   }
 }
 

@@ -77,7 +77,7 @@ TEST_F(RenderTest, DeliversThePreviewAndTheFileUnchanged) {
   auto result = render(path);
   ASSERT_TRUE(result);
   EXPECT_EQ(result->video, fileBytes(path));
-  EXPECT_EQ(result->videoMD5, md5Base64(result->video));
+  EXPECT_EQ(result->videoMD5, md5Base64(result->video).value());
   auto preview = Image::decodeJPEG(result->thumbnail);
   ASSERT_TRUE(preview);
   EXPECT_EQ(preview->pixelWidth(), 160);

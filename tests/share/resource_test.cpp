@@ -127,7 +127,7 @@ TEST_F(ResourceTest, ClientAndServerErrorsMapToTheirCases) {
 TEST_F(ResourceTest, ConnectionRefusedPassesTheTransportErrorOn) {
   auto refused = load(*URL::parse("http://127.0.0.1:1/image.png"));
   ASSERT_FALSE(refused.has_value());
-  EXPECT_NE(refused.error().domainName(), "ResourceLoader.Error");
+  EXPECT_NE(refused.error().domainName(), "Velmoradine.ResourceLoader");
 }
 
 TEST_F(ResourceTest, FileURLResolvesToItselfWithoutARequestOrALine) {

@@ -54,10 +54,13 @@ void RecordingNetwork::activateShare(const ActivateRequest& activate,
 
 void RecordingNetwork::deleteShare(const DeleteShareRequest& deleteRequest,
                                    NetworkCompletion<EmptyResponse> completion) {
+  std::optional<Error> failed;
   {
     std::lock_guard lock(mutex);
     deletions.push_back(deleteRequest);
+    failed = deleteError;
   }
+  if (failed) return completion(failure(*failed));
   completion(EmptyResponse{});
 }
 

@@ -71,6 +71,7 @@ class RecordingNetwork final : public NetworkShareProtocol, public NetworkUpload
   std::optional<Error> shareError;
   std::optional<Error> videoUploadError;
   std::optional<Error> activateError;
+  std::optional<Error> deleteError;
   std::vector<ShareRequest> shareRequests;
   std::vector<std::string> uploadedPlans;  // the plan's address, in call order
   std::vector<std::size_t> uploadedSizes;

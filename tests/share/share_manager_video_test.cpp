@@ -78,7 +78,7 @@ TEST_F(ShareManagerVideoTest, ShareRequestDescribesBothFiles) {
   const ShareRequest& request = network_->shareRequests[0];
   EXPECT_EQ(request.video_content.byte_size, 1000);
   EXPECT_EQ(request.video_content.content_type, "video/mp4");
-  EXPECT_EQ(request.video_content.checksum, md5Base64(Data(1000, 2)));
+  EXPECT_EQ(request.video_content.checksum, md5Base64(Data(1000, 2)).value());
   EXPECT_EQ(request.preview_image.byte_size, 200);
   EXPECT_EQ(request.preview_image.content_type, "image/jpeg");
   EXPECT_EQ(request.shareable.title, "Title");
@@ -92,7 +92,7 @@ TEST_F(ShareManagerVideoTest, ADigestTheRendererTookIsUsedWithoutHashingAgain) {
   ASSERT_EQ(network_->shareRequests.size(), 1u);
   EXPECT_EQ(network_->shareRequests[0].video_content.checksum, "digest-from-the-renderer");
   EXPECT_EQ(network_->shareRequests[0].video_content.byte_size, 300);
-  EXPECT_EQ(network_->shareRequests[0].preview_image.checksum, md5Base64(Data(20, 1)));
+  EXPECT_EQ(network_->shareRequests[0].preview_image.checksum, md5Base64(Data(20, 1)).value());
 }
 
 TEST_F(ShareManagerVideoTest, ActivationsCarryOneFlagEachAndTheToken) {
@@ -192,6 +192,21 @@ TEST_F(ShareManagerVideoTest, DestroyWhileTheShareIsBeingCreatedDeletesTheLateSh
   ASSERT_EQ(network_->deletions.size(), 1u);
   EXPECT_EQ(network_->deletions[0].shareable_access_token, "token-1");
   EXPECT_TRUE(network_->uploadedPlans.empty());
+  EXPECT_EQ(delegate_->calls().size(), reportsBefore);
+}
+
+TEST_F(ShareManagerVideoTest, AFailedDeleteOfTheLateShareIsLoggedButNotReported) {
+  network_->holdShareRequest = true;
+  network_->deleteError = Error::posix(ECONNRESET);
+  manager_->begin();
+  renderSucceeds();
+  manager_->cleanupContent({});
+  auto reportsBefore = delegate_->calls().size();
+  console::Capture capture;
+  network_->releaseShare();
+  ASSERT_EQ(network_->deletions.size(), 1u);
+  EXPECT_TRUE(capture.contains("[Velmoradine] [VideoManager destroy] failure - " +
+                               Error::posix(ECONNRESET).localizedDescription()));
   EXPECT_EQ(delegate_->calls().size(), reportsBefore);
 }
 

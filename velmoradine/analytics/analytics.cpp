@@ -21,7 +21,7 @@ Clock::Duration timerPeriod(double interval) {
 }
 
 std::string dump(const WrappedAnalyticsEvent& event) {
-  return encodeJSON(nlohmann::json(event));
+  return encodeReplacingInvalidUTF8(nlohmann::json(event));
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
 #include "velmoradine/analytics/device_helper.hpp"
 
-#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <initializer_list>
@@ -18,7 +17,7 @@ struct ModelRow {
 
 // In lookup order: the first row listing an identifier names it. The
 // simulator's identifiers ("i386", "x86_64") are handled by their own rule.
-const std::array<ModelRow, 57> kNamedModels{{
+const ModelRow kNamedModels[] = {
     {{"iPod5,1"}, "iPod touch (5th generation)"},
     {{"iPod7,1"}, "iPod touch (6th generation)"},
     {{"iPod9,1"}, "iPod touch (7th generation)"},
@@ -76,7 +75,7 @@ const std::array<ModelRow, 57> kNamedModels{{
     {{"AppleTV6,2"}, "Apple TV 4K"},
     {{"AudioAccessory1,1"}, "HomePod"},
     {{"AudioAccessory5,1"}, "HomePod mini"},
-}};
+};
 
 std::optional<std::string_view> namedModel(std::string_view identifier) {
   for (const ModelRow& row : kNamedModels) {

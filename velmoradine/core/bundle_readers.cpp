@@ -3,21 +3,11 @@
 #include <algorithm>
 
 #include "velmoradine/core/deployment.hpp"
+#include "velmoradine/platform/foundation/error_enumeration.hpp"
 #include "velmoradine/platform/foundation/url.hpp"
 
 namespace velmoradine {
 namespace {
-
-class ConfigurationErrorCategory final : public ErrorCategory {
- public:
-  const char* name() const noexcept override { return "Velmoradine.Configuration"; }
-  std::string message(int) const override {
-    return "The Info.plist holds an invalid service address.";
-  }
-  std::string descriptionKey(int value, const std::string& detail) const override {
-    return detail.empty() ? message(value) : message(value) + " (" + detail + ")";
-  }
-};
 
 // What is wrong with `text` as a service address, or nothing. The checks on
 // the raw text come first: the URL parser would read some of these forms.
@@ -79,15 +69,10 @@ Result<std::string> velmoradineEventsURL(const Bundle& bundle) {
   return serviceAddress(bundle, "VelmoradineEventsURL", deployment::kDefaultEventsURL);
 }
 
-const ErrorCategory& configurationErrorCategory() {
-  // Never destroyed: requests failing on other threads may describe the
-  // error while the process exits.
-  static const auto& category = *new ConfigurationErrorCategory;
-  return category;
-}
-
-std::error_code make_error_code(ConfigurationError error) {
-  return {static_cast<int>(error), configurationErrorCategory()};
-}
+VELMORADINE_DEFINE_ERROR_ENUMERATION(ConfigurationError, configurationErrorCategory,
+                                     "Velmoradine.Configuration",
+                                     {ConfigurationError::invalidServiceAddress,
+                                      "The Info.plist holds an invalid service address.",
+                                      DetailInDescription::inParentheses})
 
 }  // namespace velmoradine

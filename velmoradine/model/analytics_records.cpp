@@ -1,5 +1,7 @@
 #include "velmoradine/model/analytics_records.hpp"
 
+#include "velmoradine/platform/foundation/json_reader.hpp"
+
 namespace velmoradine {
 namespace {
 
@@ -7,28 +9,6 @@ using nlohmann::json;
 
 void putOptional(json& object, const char* key, const std::optional<std::string>& value) {
   if (value) object[key] = *value;
-}
-
-// A missing key and a null both read as absent; any other non-text value is a
-// decoding failure, as for required fields.
-std::optional<std::string> optionalText(const json& object, const char* key) {
-  auto found = object.find(key);
-  if (found == object.end() || found->is_null()) return std::nullopt;
-  return found->get<std::string>();
-}
-
-template <typename T>
-std::optional<T> optionalRecord(const json& object, const char* key) {
-  auto found = object.find(key);
-  if (found == object.end() || found->is_null()) return std::nullopt;
-  return found->get<T>();
-}
-
-void requireObject(const json& value) {
-  if (!value.is_object()) {
-    throw json::type_error::create(
-        302, "type must be object, but is " + std::string(value.type_name()), &value);
-  }
 }
 
 // Appends `value` as exactly `width` decimal digits (wider when it needs more).
@@ -63,22 +43,10 @@ void to_json(json& j, const AnalyticsEvent& value) {
   putOptional(j, "error_string", value.error_string);
 }
 
-void from_json(const json& j, AnalyticsEvent& value) {
-  requireObject(j);
-  value.event_name = j.at("event_name").get<std::string>();
-  value.error_string = optionalText(j, "error_string");
-}
-
 void to_json(json& j, const ObservabilityEvent& value) {
   j = json::object();
   putOptional(j, "event_name", value.event_name);
   putOptional(j, "message", value.message);
-}
-
-void from_json(const json& j, ObservabilityEvent& value) {
-  requireObject(j);
-  value.event_name = optionalText(j, "event_name");
-  value.message = optionalText(j, "message");
 }
 
 void to_json(json& j, const Contrib& value) {
@@ -86,19 +54,9 @@ void to_json(json& j, const Contrib& value) {
   putOptional(j, "contrib_user_id", value.contrib_user_id);
 }
 
-void from_json(const json& j, Contrib& value) {
-  requireObject(j);
-  value.contrib_user_id = optionalText(j, "contrib_user_id");
-}
-
 void to_json(json& j, const Application& value) {
   j = json::object();
   putOptional(j, "application_slug", value.application_slug);
-}
-
-void from_json(const json& j, Application& value) {
-  requireObject(j);
-  value.application_slug = optionalText(j, "application_slug");
 }
 
 void to_json(json& j, const Device& value) {
@@ -109,28 +67,9 @@ void to_json(json& j, const Device& value) {
   j["vendor_id"] = value.vendor_id;
 }
 
-void from_json(const json& j, Device& value) {
-  requireObject(j);
-  value.app_version = j.at("app_version").get<std::string>();
-  value.os_version = j.at("os_version").get<std::string>();
-  value.platform = j.at("platform").get<std::string>();
-  value.vendor_id = j.at("vendor_id").get<std::string>();
-}
-
 void to_json(json& j, const Context& value) {
   j = json::object();
   j["uuid"] = value.uuid.uuidString();
-}
-
-void from_json(const json& j, Context& value) {
-  requireObject(j);
-  const json& text = j.at("uuid");
-  std::optional<UUID> uuid = UUID::parse(text.get<std::string>());
-  if (!uuid) {
-    throw json::other_error::create(501, "\"uuid\" is not a UUID: " + text.get<std::string>(),
-                                    &text);
-  }
-  value.uuid = *uuid;
 }
 
 void to_json(json& j, const WrappedAnalyticsEvent& value) {
@@ -144,36 +83,84 @@ void to_json(json& j, const WrappedAnalyticsEvent& value) {
   j["application"] = value.application;
 }
 
-void from_json(const json& j, WrappedAnalyticsEvent& value) {
-  requireObject(j);
-  value.timestamp = j.at("timestamp").get<std::string>();
-  value.event = optionalRecord<AnalyticsEvent>(j, "event");
-  value.observability = optionalRecord<ObservabilityEvent>(j, "observability");
-  value.device = j.at("device").get<Device>();
-  value.context = optionalRecord<Context>(j, "context");
-  value.contrib = j.at("contrib").get<Contrib>();
-  value.application = j.at("application").get<Application>();
-}
-
 void to_json(json& j, const BatchEvents& value) {
   j = batchJSON(value.events);
 }
 
-void from_json(const json& j, BatchEvents& value) {
-  requireObject(j);
-  const json& events = j.at("events");
-  if (!events.is_array()) {
-    throw json::type_error::create(302, "\"events\" must be an array", &events);
-  }
-  value.events = events.get<std::vector<WrappedAnalyticsEvent>>();
+Result<AnalyticsEvent> AnalyticsEvent::decode(const JSONReader& reader) {
+  AnalyticsEvent event;
+  VELMORADINE_ASSIGN_OR_RETURN(event.event_name, reader.required<std::string>("event_name"));
+  VELMORADINE_ASSIGN_OR_RETURN(event.error_string, reader.optional<std::string>("error_string"));
+  return event;
 }
 
-std::string encodeJSON(const json& j) {
+Result<ObservabilityEvent> ObservabilityEvent::decode(const JSONReader& reader) {
+  ObservabilityEvent event;
+  VELMORADINE_ASSIGN_OR_RETURN(event.event_name, reader.optional<std::string>("event_name"));
+  VELMORADINE_ASSIGN_OR_RETURN(event.message, reader.optional<std::string>("message"));
+  return event;
+}
+
+Result<Contrib> Contrib::decode(const JSONReader& reader) {
+  Contrib contrib;
+  VELMORADINE_ASSIGN_OR_RETURN(contrib.contrib_user_id,
+                               reader.optional<std::string>("contrib_user_id"));
+  return contrib;
+}
+
+Result<Application> Application::decode(const JSONReader& reader) {
+  Application application;
+  VELMORADINE_ASSIGN_OR_RETURN(application.application_slug,
+                               reader.optional<std::string>("application_slug"));
+  return application;
+}
+
+Result<Device> Device::decode(const JSONReader& reader) {
+  Device device;
+  VELMORADINE_ASSIGN_OR_RETURN(device.app_version, reader.required<std::string>("app_version"));
+  VELMORADINE_ASSIGN_OR_RETURN(device.os_version, reader.required<std::string>("os_version"));
+  VELMORADINE_ASSIGN_OR_RETURN(device.platform, reader.required<std::string>("platform"));
+  VELMORADINE_ASSIGN_OR_RETURN(device.vendor_id, reader.required<std::string>("vendor_id"));
+  return device;
+}
+
+Result<Context> Context::decode(const JSONReader& reader) {
+  VELMORADINE_ASSIGN_OR_RETURN(const std::string text, reader.required<std::string>("uuid"));
+  std::optional<UUID> uuid = UUID::parse(text);
+  if (!uuid) {
+    return failure(reader.error(DecodingError::dataCorrupted, "\"uuid\" is not a UUID: " + text));
+  }
+  Context context;
+  context.uuid = *uuid;
+  return context;
+}
+
+Result<WrappedAnalyticsEvent> WrappedAnalyticsEvent::decode(const JSONReader& reader) {
+  WrappedAnalyticsEvent wrapped;
+  VELMORADINE_ASSIGN_OR_RETURN(wrapped.timestamp, reader.required<std::string>("timestamp"));
+  VELMORADINE_ASSIGN_OR_RETURN(wrapped.event, reader.optional<AnalyticsEvent>("event"));
+  VELMORADINE_ASSIGN_OR_RETURN(wrapped.observability,
+                               reader.optional<ObservabilityEvent>("observability"));
+  VELMORADINE_ASSIGN_OR_RETURN(wrapped.device, reader.required<Device>("device"));
+  VELMORADINE_ASSIGN_OR_RETURN(wrapped.context, reader.optional<Context>("context"));
+  VELMORADINE_ASSIGN_OR_RETURN(wrapped.contrib, reader.required<Contrib>("contrib"));
+  VELMORADINE_ASSIGN_OR_RETURN(wrapped.application, reader.required<Application>("application"));
+  return wrapped;
+}
+
+Result<BatchEvents> BatchEvents::decode(const JSONReader& reader) {
+  BatchEvents batch;
+  VELMORADINE_ASSIGN_OR_RETURN(batch.events,
+                               reader.required<std::vector<WrappedAnalyticsEvent>>("events"));
+  return batch;
+}
+
+std::string encodeReplacingInvalidUTF8(const json& j) {
   return j.dump(-1, ' ', false, json::error_handler_t::replace);
 }
 
 std::string encodeBatchEvents(std::span<const WrappedAnalyticsEvent> events) {
-  return encodeJSON(batchJSON(events));
+  return encodeReplacingInvalidUTF8(batchJSON(events));
 }
 
 std::string TimestampFormatter::string(std::chrono::system_clock::time_point date) const {

@@ -7,8 +7,8 @@
 // JSON rules, shared by every record: keys are the field names; an optional
 // field without a value is left out (never written as null) and reads back as
 // absent from a missing key or a null; a required field is always written, and
-// decoding fails (nlohmann::json::exception) when it is missing or a value has
-// the wrong type.
+// decoding (`decode`, with the strict JSONReader) fails when it is missing or a
+// value has the wrong type.
 //
 // Encoding never fails: text that is not valid UTF-8 (an error description
 // from some library, say) is written with U+FFFD in place of the bad bytes,
@@ -21,13 +21,18 @@
 #include <string>
 #include <vector>
 
+#include "velmoradine/platform/foundation/error.hpp"
 #include "velmoradine/platform/foundation/uuid.hpp"
 
 namespace velmoradine {
 
+class JSONReader;
+
 struct AnalyticsEvent {
   std::string event_name{};
   std::optional<std::string> error_string{};
+
+  static Result<AnalyticsEvent> decode(const JSONReader& reader);
 
   friend bool operator==(const AnalyticsEvent&, const AnalyticsEvent&) = default;
 };
@@ -37,17 +42,23 @@ struct ObservabilityEvent {
   std::optional<std::string> event_name{};
   std::optional<std::string> message{};
 
+  static Result<ObservabilityEvent> decode(const JSONReader& reader);
+
   friend bool operator==(const ObservabilityEvent&, const ObservabilityEvent&) = default;
 };
 
 struct Contrib {
   std::optional<std::string> contrib_user_id{};
 
+  static Result<Contrib> decode(const JSONReader& reader);
+
   friend bool operator==(const Contrib&, const Contrib&) = default;
 };
 
 struct Application {
   std::optional<std::string> application_slug{};
+
+  static Result<Application> decode(const JSONReader& reader);
 
   friend bool operator==(const Application&, const Application&) = default;
 };
@@ -60,6 +71,8 @@ struct Device {
   std::string platform{};
   std::string vendor_id{};
 
+  static Result<Device> decode(const JSONReader& reader);
+
   friend bool operator==(const Device&, const Device&) = default;
 };
 
@@ -71,6 +84,8 @@ class Context {
   Context() = default;
 
   UUID uuid;
+
+  static Result<Context> decode(const JSONReader& reader);
 
   friend bool operator==(const Context&, const Context&) = default;
 };
@@ -88,6 +103,8 @@ struct WrappedAnalyticsEvent {
   Contrib contrib{};
   Application application{};
 
+  static Result<WrappedAnalyticsEvent> decode(const JSONReader& reader);
+
   friend bool operator==(const WrappedAnalyticsEvent&, const WrappedAnalyticsEvent&) = default;
 };
 
@@ -95,30 +112,26 @@ struct WrappedAnalyticsEvent {
 struct BatchEvents {
   std::vector<WrappedAnalyticsEvent> events{};
 
+  static Result<BatchEvents> decode(const JSONReader& reader);
+
   friend bool operator==(const BatchEvents&, const BatchEvents&) = default;
 };
 
 void to_json(nlohmann::json& json, const AnalyticsEvent& value);
-void from_json(const nlohmann::json& json, AnalyticsEvent& value);
 void to_json(nlohmann::json& json, const ObservabilityEvent& value);
-void from_json(const nlohmann::json& json, ObservabilityEvent& value);
 void to_json(nlohmann::json& json, const Contrib& value);
-void from_json(const nlohmann::json& json, Contrib& value);
 void to_json(nlohmann::json& json, const Application& value);
-void from_json(const nlohmann::json& json, Application& value);
 void to_json(nlohmann::json& json, const Device& value);
-void from_json(const nlohmann::json& json, Device& value);
 void to_json(nlohmann::json& json, const Context& value);
-void from_json(const nlohmann::json& json, Context& value);
 void to_json(nlohmann::json& json, const WrappedAnalyticsEvent& value);
-void from_json(const nlohmann::json& json, WrappedAnalyticsEvent& value);
 void to_json(nlohmann::json& json, const BatchEvents& value);
-void from_json(const nlohmann::json& json, BatchEvents& value);
 
-// Compact JSON text of a record (no indentation).
-std::string encodeJSON(const nlohmann::json& json);
+// Compact JSON text of a record (no indentation). Never fails: text that is
+// not valid UTF-8 is replaced by U+FFFD, so that one odd event name cannot hold
+// back a whole batch. The network's strict `json::encodeJSON` refuses instead.
+std::string encodeReplacingInvalidUTF8(const nlohmann::json& json);
 // The JSON text of `BatchEvents(events: events)`, without copying the events
-// into a BatchEvents first.
+// into a BatchEvents first; invalid text is replaced as above.
 std::string encodeBatchEvents(std::span<const WrappedAnalyticsEvent> events);
 
 // Formats instants as "yyyy-MM-dd'T'HH:mm:ss.SSSXXXXX" on the ISO 8601

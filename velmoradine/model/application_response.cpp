@@ -4,14 +4,19 @@
 
 namespace velmoradine {
 
-ApplicationResponse ApplicationResponse::fromJSON(const nlohmann::json& json) {
-  return {json::optional<std::string>(json, "cta_link"), json::optional<std::string>(json, "slug"),
-          json::optional<std::string>(json, "brand_color"),
-          json::optional<std::string>(json, "background_color")};
+Result<ApplicationResponse> ApplicationResponse::decode(const JSONReader& reader) {
+  ApplicationResponse response;
+  VELMORADINE_ASSIGN_OR_RETURN(response.cta_link, reader.optional<std::string>("cta_link"));
+  VELMORADINE_ASSIGN_OR_RETURN(response.slug, reader.optional<std::string>("slug"));
+  VELMORADINE_ASSIGN_OR_RETURN(response.brand_color, reader.optional<std::string>("brand_color"));
+  VELMORADINE_ASSIGN_OR_RETURN(response.background_color,
+                               reader.optional<std::string>("background_color"));
+  return response;
 }
 
-ContextResponse ContextResponse::fromJSON(const nlohmann::json& json) {
-  return {json::required<std::string>(json, "code")};
+Result<ContextResponse> ContextResponse::decode(const JSONReader& reader) {
+  VELMORADINE_ASSIGN_OR_RETURN(std::string code, reader.required<std::string>("code"));
+  return ContextResponse{std::move(code)};
 }
 
 }  // namespace velmoradine

@@ -4,7 +4,11 @@
 #include <optional>
 #include <string>
 
+#include "velmoradine/platform/foundation/error.hpp"
+
 namespace velmoradine {
+
+class JSONReader;
 
 // The application settings as the backend last sent them.
 struct ApplicationResponse {
@@ -14,7 +18,7 @@ struct ApplicationResponse {
   std::optional<std::string> background_color;
 
   // Every key may be missing or null; a value that is not text fails.
-  static ApplicationResponse fromJSON(const nlohmann::json& json);
+  static Result<ApplicationResponse> decode(const JSONReader& reader);
 
   friend bool operator==(const ApplicationResponse&, const ApplicationResponse&) = default;
 };
@@ -24,7 +28,7 @@ struct ApplicationResponse {
 struct ContextResponse {
   std::string code;
 
-  static ContextResponse fromJSON(const nlohmann::json& json);
+  static Result<ContextResponse> decode(const JSONReader& reader);
 
   friend bool operator==(const ContextResponse&, const ContextResponse&) = default;
 };

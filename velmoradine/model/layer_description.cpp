@@ -3,31 +3,15 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <type_traits>
 
 #include "velmoradine/model/layer_attributes.hpp"
+#include "velmoradine/platform/foundation/error_enumeration.hpp"
 
 namespace velmoradine {
 namespace {
 
 using Json = nlohmann::ordered_json;
-using Case = MutableLayerAttributeCodingKeys;
-
-class LayerDescriptionErrorCategory final : public ErrorCategory {
- public:
-  const char* name() const noexcept override { return "Velmoradine.LayerDescription"; }
-  std::string message(int value) const override {
-    switch (static_cast<LayerDescriptionError>(value)) {
-      case LayerDescriptionError::invalidJSON:
-        return "The layer description is not valid JSON";
-      case LayerDescriptionError::invalidDescription:
-        return "The layer description is invalid";
-    }
-    return "The layer description is invalid";
-  }
-  std::string descriptionKey(int value, const std::string& detail) const override {
-    return detail.empty() ? message(value) : message(value) + ": " + detail;
-  }
-};
 
 Error invalid(const std::string& path, const std::string& key, const std::string& problem) {
   return Error(LayerDescriptionError::invalidDescription, path + ": \"" + key + "\": " + problem);
@@ -36,8 +20,12 @@ Error invalid(const std::string& path, const std::string& key, const std::string
 // Reads the value of one key; `fail` reports what was expected.
 class Reader {
  public:
-  Reader(std::string key, const Json& value, std::string path)
-      : key_(std::move(key)), value_(value), path_(std::move(path)) {}
+  Reader(std::string key, const Json& value, std::string path,
+         std::filesystem::path baseDirectory = {})
+      : key_(std::move(key)),
+        value_(value),
+        path_(std::move(path)),
+        baseDirectory_(std::move(baseDirectory)) {}
 
   Error expected(const std::string& what) const { return invalid(path_, key_, "expected " + what); }
 
@@ -66,19 +54,16 @@ class Reader {
     return out;
   }
   Result<Rect> rect() const {
-    auto v = numbers({4}, "[x, y, width, height]");
-    if (!v) return failure(v.error());
-    return Rect((*v)[0], (*v)[1], (*v)[2], (*v)[3]);
+    VELMORADINE_ASSIGN_OR_RETURN(const auto v, numbers({4}, "[x, y, width, height]"));
+    return Rect(v[0], v[1], v[2], v[3]);
   }
   Result<Point> point() const {
-    auto v = numbers({2}, "[x, y]");
-    if (!v) return failure(v.error());
-    return Point{(*v)[0], (*v)[1]};
+    VELMORADINE_ASSIGN_OR_RETURN(const auto v, numbers({2}, "[x, y]"));
+    return Point{v[0], v[1]};
   }
   Result<Size> size() const {
-    auto v = numbers({2}, "[width, height]");
-    if (!v) return failure(v.error());
-    return Size{(*v)[0], (*v)[1]};
+    VELMORADINE_ASSIGN_OR_RETURN(const auto v, numbers({2}, "[width, height]"));
+    return Size{v[0], v[1]};
   }
   Result<std::optional<Color>> color() const {
     if (value_.is_null()) return std::optional<Color>();
@@ -95,14 +80,13 @@ class Reader {
     return failure(expected("one of the constant names"));
   }
   Result<Transform3D> transform() const {
-    auto v = numbers({16, 6}, "16 numbers (a 4×4 matrix by rows) or 6 (an affine transform)");
-    if (!v) return failure(v.error());
-    if (v->size() == 6) {
-      const auto& a = *v;
-      return Transform3D::makeAffineTransform({a[0], a[1], a[2], a[3], a[4], a[5]});
-    }
+    VELMORADINE_ASSIGN_OR_RETURN(
+        const auto v,
+        numbers({16, 6}, "16 numbers (a 4×4 matrix by rows) or 6 (an affine transform)"));
+    if (v.size() == 6)
+      return Transform3D::makeAffineTransform({v[0], v[1], v[2], v[3], v[4], v[5]});
     std::array<double, 16> rows{};
-    std::copy(v->begin(), v->end(), rows.begin());
+    std::copy(v.begin(), v.end(), rows.begin());
     return Transform3D::fromRows(rows);
   }
   template <std::size_t N>
@@ -129,11 +113,16 @@ class Reader {
   }
 
   const Json& value() const { return value_; }
+  const std::string& key() const { return key_; }
+  const std::string& path() const { return path_; }
+  // Where relative image paths start.
+  const std::filesystem::path& baseDirectory() const { return baseDirectory_; }
 
  private:
   std::string key_;
   const Json& value_;
   std::string path_;
+  std::filesystem::path baseDirectory_;
 };
 
 Result<std::optional<Path>> shadowPathFrom(const Reader& reader) {
@@ -215,19 +204,6 @@ Result<std::optional<TextString>> textFrom(const Reader& reader) {
   return std::optional<TextString>(TextString(std::move(attributed)));
 }
 
-template <typename T>
-Result<MutableLayerAttribute> make(Result<T> value, MutableLayerAttribute (*factory)(T)) {
-  if (!value) return failure(value.error());
-  return factory(std::move(*value));
-}
-
-Result<MutableLayerAttribute> floatAttribute(const Reader& reader,
-                                             MutableLayerAttribute (*factory)(float)) {
-  auto n = reader.number();
-  if (!n) return failure(n.error());
-  return factory(static_cast<float>(*n));
-}
-
 constexpr long kDeepestNesting = 64;
 // Nesting of the JSON itself, whatever the keys: values such as "style",
 // "filters" and "actions" are copied and walked recursively, so a document
@@ -252,157 +228,123 @@ constexpr std::array<std::string_view, 4> kCornerNames = {"minXMinY", "maxXMinY"
                                                           "maxXMaxY"};
 constexpr std::array<std::string_view, 4> kEdgeNames = {"left", "right", "bottom", "top"};
 
+template <typename T>
+using Of = std::type_identity<T>;
+
+// One reader per payload type, in the form docs/graphics.md gives; the
+// attribute table picks the reader by its payload type.
+Result<std::optional<Image>> read(const Reader& r, Of<std::optional<Image>>) {
+  if (r.value().is_null()) return std::optional<Image>();
+  if (!r.value().is_string()) return failure(r.expected("an image file path or null"));
+  std::filesystem::path file = r.value().get<std::string>();
+  if (file.is_relative()) file = r.baseDirectory() / file;
+  auto image = Image::read(file);
+  if (!image) return failure(invalid(r.path(), r.key(), image.error().localizedDescription()));
+  return std::optional<Image>(std::move(*image));
+}
+Result<Rect> read(const Reader& r, Of<Rect>) {
+  return r.rect();
+}
+Result<Size> read(const Reader& r, Of<Size>) {
+  return r.size();
+}
+Result<Point> read(const Reader& r, Of<Point>) {
+  return r.point();
+}
+Result<bool> read(const Reader& r, Of<bool>) {
+  return r.boolean();
+}
+Result<double> read(const Reader& r, Of<double>) {
+  return r.number();
+}
+Result<float> read(const Reader& r, Of<float>) {
+  VELMORADINE_ASSIGN_OR_RETURN(const double n, r.number());
+  return static_cast<float>(n);
+}
+Result<std::string> read(const Reader& r, Of<std::string>) {
+  return r.text();
+}
+Result<std::optional<Color>> read(const Reader& r, Of<std::optional<Color>>) {
+  return r.color();
+}
+Result<Transform3D> read(const Reader& r, Of<Transform3D>) {
+  return r.transform();
+}
+template <typename E>
+requires std::is_enum_v<E> Result<E> read(const Reader& r, Of<E>) {
+  return r.constant<E>();
+}
+Result<LayerDictionary> read(const Reader& r, Of<LayerDictionary>) {
+  // The layer model keeps its filters as a list; the other dictionaries are objects.
+  return r.dictionary(r.key() == stringValue(MutableLayerAttributeCodingKeys::filters));
+}
+Result<CornerMaskSet> read(const Reader& r, Of<CornerMaskSet>) {
+  VELMORADINE_ASSIGN_OR_RETURN(
+      const std::uint32_t bits,
+      r.bits(kCornerNames, "a list of \"minXMinY\", \"maxXMinY\", \"minXMaxY\", \"maxXMaxY\""));
+  return CornerMaskSet{bits};
+}
+Result<EdgeMaskSet> read(const Reader& r, Of<EdgeMaskSet>) {
+  VELMORADINE_ASSIGN_OR_RETURN(
+      const std::uint32_t bits,
+      r.bits(kEdgeNames, "a list of \"left\", \"right\", \"bottom\", \"top\""));
+  return EdgeMaskSet{bits};
+}
+Result<std::optional<Path>> read(const Reader& r, Of<std::optional<Path>>) {
+  return shadowPathFrom(r);
+}
+Result<std::optional<TextString>> read(const Reader& r, Of<std::optional<TextString>>) {
+  return textFrom(r);
+}
+Result<Font> read(const Reader& r, Of<Font>) {
+  VELMORADINE_ASSIGN_OR_RETURN(const std::string name, r.text());
+  return Font(name);
+}
+Result<std::shared_ptr<Layer>> read(const Reader& r, Of<std::shared_ptr<Layer>>) {
+  if (r.value().is_null()) return std::shared_ptr<Layer>();
+  return layerFromDescription(r.value(), r.path() + "." + r.key(), r.baseDirectory());
+}
+Result<std::vector<std::shared_ptr<Layer>>> read(const Reader& r,
+                                                 Of<std::vector<std::shared_ptr<Layer>>>) {
+  if (!r.value().is_array()) return failure(r.expected("a list of layers"));
+  std::vector<std::shared_ptr<Layer>> layers;
+  for (std::size_t i = 0; i < r.value().size(); ++i) {
+    VELMORADINE_ASSIGN_OR_RETURN(
+        auto layer,
+        layerFromDescription(r.value()[i], r.path() + "." + r.key() + "[" + std::to_string(i) + "]",
+                             r.baseDirectory()));
+    layers.push_back(std::move(layer));
+  }
+  return layers;
+}
+
+template <typename T>
+Result<MutableLayerAttribute> attribute(Result<T> value, MutableLayerAttribute (*factory)(T)) {
+  VELMORADINE_TRY(value);
+  return factory(std::move(*value));
+}
+
 }  // namespace
 
-const std::error_category& layerDescriptionErrorCategory() {
-  static const auto& category = *new LayerDescriptionErrorCategory;
-  return category;
-}
-
-std::error_code make_error_code(LayerDescriptionError error) {
-  return {static_cast<int>(error), layerDescriptionErrorCategory()};
-}
+VELMORADINE_DEFINE_ERROR_ENUMERATION(
+    LayerDescriptionError, layerDescriptionErrorCategory, "Velmoradine.LayerDescription",
+    {LayerDescriptionError::invalidJSON, "The layer description is not valid JSON",
+     DetailInDescription::afterColon},
+    {LayerDescriptionError::invalidDescription, "The layer description is invalid",
+     DetailInDescription::afterColon})
 
 Result<MutableLayerAttribute> attributeFromDescription(const std::string& key, const Json& value,
                                                        const std::string& path,
                                                        const std::filesystem::path& baseDirectory) {
   auto found = codingKey(key);
   if (!found) return failure(invalid(path, key, "unknown key"));
-  Reader r(key, value, path);
-  using A = MutableLayerAttribute;
+  Reader r(key, value, path, baseDirectory);
   switch (*found) {
-    case Case::contents: {
-      if (value.is_null()) return A::contents(std::nullopt);
-      if (!value.is_string()) return failure(r.expected("an image file path or null"));
-      std::filesystem::path file = value.get<std::string>();
-      if (file.is_relative()) file = baseDirectory / file;
-      auto image = Image::read(file);
-      if (!image) return failure(invalid(path, key, image.error().localizedDescription()));
-      return A::contents(std::move(*image));
-    }
-    case Case::contentsRect:
-      return make(r.rect(), &A::contentsRect);
-    case Case::contentsCenter:
-      return make(r.rect(), &A::contentsCenter);
-    case Case::contentsGravity:
-      return make(r.constant<ContentsGravity>(), &A::contentsGravity);
-    case Case::opacity:
-      return floatAttribute(r, &A::opacity);
-    case Case::isHidden:
-      return make(r.boolean(), &A::isHidden);
-    case Case::masksToBounds:
-      return make(r.boolean(), &A::masksToBounds);
-    case Case::mask: {
-      if (value.is_null()) return A::mask(nullptr);
-      return make(layerFromDescription(value, path + ".mask", baseDirectory), &A::mask);
-    }
-    case Case::isDoubleSided:
-      return make(r.boolean(), &A::isDoubleSided);
-    case Case::cornerRadius:
-      return make(r.number(), &A::cornerRadius);
-    case Case::maskedCorners: {
-      auto bits =
-          r.bits(kCornerNames, "a list of \"minXMinY\", \"maxXMinY\", \"minXMaxY\", \"maxXMaxY\"");
-      if (!bits) return failure(bits.error());
-      return A::maskedCorners(CornerMaskSet{*bits});
-    }
-    case Case::borderColor:
-      return make(r.color(), &A::borderColor);
-    case Case::borderWidth:
-      return make(r.number(), &A::borderWidth);
-    case Case::backgroundColor:
-      return make(r.color(), &A::backgroundColor);
-    case Case::shadowOpacity:
-      return floatAttribute(r, &A::shadowOpacity);
-    case Case::shadowRadius:
-      return make(r.number(), &A::shadowRadius);
-    case Case::shadowOffset:
-      return make(r.size(), &A::shadowOffset);
-    case Case::shadowColor:
-      return make(r.color(), &A::shadowColor);
-    case Case::shadowPath:
-      return make(shadowPathFrom(r), &A::shadowPath);
-    case Case::style:
-      return make(r.dictionary(false), &A::style);
-    case Case::allowsEdgeAntialiasing:
-      return make(r.boolean(), &A::allowsEdgeAntialiasing);
-    case Case::allowsGroupOpacity:
-      return make(r.boolean(), &A::allowsGroupOpacity);
-    case Case::filters:
-      return make(r.dictionary(true), &A::filters);
-    case Case::minificationFilterBias:
-      return floatAttribute(r, &A::minificationFilterBias);
-    case Case::magnificationFilter:
-      return make(r.constant<ContentsFilter>(), &A::magnificationFilter);
-    case Case::edgeAntialiasingMask: {
-      auto bits = r.bits(kEdgeNames, "a list of \"left\", \"right\", \"bottom\", \"top\"");
-      if (!bits) return failure(bits.error());
-      return A::edgeAntialiasingMask(EdgeMaskSet{*bits});
-    }
-    case Case::isGeometryFlipped:
-      return make(r.boolean(), &A::isGeometryFlipped);
-    case Case::drawsAsynchronously:
-      return make(r.boolean(), &A::drawsAsynchronously);
-    case Case::shouldRasterize:
-      return make(r.boolean(), &A::shouldRasterize);
-    case Case::rasterizationScale:
-      return make(r.number(), &A::rasterizationScale);
-    case Case::contentsFormat:
-      return make(r.constant<ContentsFormat>(), &A::contentsFormat);
-    case Case::frame:
-      return make(r.rect(), &A::frame);
-    case Case::bounds:
-      return make(r.rect(), &A::bounds);
-    case Case::position:
-      return make(r.point(), &A::position);
-    case Case::zPosition:
-      return make(r.number(), &A::zPosition);
-    case Case::anchorPointZ:
-      return make(r.number(), &A::anchorPointZ);
-    case Case::anchorPoint:
-      return make(r.point(), &A::anchorPoint);
-    case Case::contentsScale:
-      return make(r.number(), &A::contentsScale);
-    case Case::transform:
-      return make(r.transform(), &A::transform);
-    case Case::sublayerTransform:
-      return make(r.transform(), &A::sublayerTransform);
-    case Case::sublayers: {
-      if (!value.is_array()) return failure(r.expected("a list of layers"));
-      std::vector<std::shared_ptr<Layer>> layers;
-      for (std::size_t i = 0; i < value.size(); ++i) {
-        auto layer = layerFromDescription(value[i], path + ".sublayers[" + std::to_string(i) + "]",
-                                          baseDirectory);
-        if (!layer) return failure(layer.error());
-        layers.push_back(std::move(*layer));
-      }
-      return A::sublayers(std::move(layers));
-    }
-    case Case::actions:
-      return make(r.dictionary(false), &A::actions);
-    case Case::name:
-      return make(r.text(), &A::name);
-    case Case::cornerCurve:
-      return make(r.constant<CornerCurve>(), &A::cornerCurve);
-    case Case::isWrapped:
-      return make(r.boolean(), &A::isWrapped);
-    case Case::alignmentMode:
-      return make(r.constant<TextLayerAlignmentMode>(), &A::alignmentMode);
-    case Case::truncationMode:
-      return make(r.constant<TextLayerTruncationMode>(), &A::truncationMode);
-    case Case::string:
-      return make(textFrom(r), &A::string);
-    case Case::font: {
-      auto name = r.text();
-      if (!name) return failure(name.error());
-      return A::font(Font(*name));
-    }
-    case Case::fontSize:
-      return make(r.number(), &A::fontSize);
-    case Case::foregroundColor:
-      return make(r.color(), &A::foregroundColor);
-    case Case::allowsFontSubpixelQuantization:
-      return make(r.boolean(), &A::allowsFontSubpixelQuantization);
+#define VELMORADINE_LAYER_ATTRIBUTE(caseName, Type, ...) \
+  case MutableLayerAttributeCodingKeys::caseName:        \
+    return attribute(read(r, Of<Type>{}), &MutableLayerAttribute::caseName);
+#define VELMORADINE_UNKEYED_LAYER_ATTRIBUTE(...)
+#include "velmoradine/model/layer_attribute_table.inc"
   }
   return failure(invalid(path, key, "unknown key"));
 }
@@ -432,9 +374,9 @@ Result<std::shared_ptr<Layer>> layerFromDescription(const Json& description,
   std::vector<MutableLayerAttribute> attributes;
   for (const auto& [key, value] : description.items()) {
     if (key == "type") continue;
-    auto attribute = attributeFromDescription(key, value, path, baseDirectory);
-    if (!attribute) return failure(attribute.error());
-    attributes.push_back(std::move(*attribute));
+    VELMORADINE_ASSIGN_OR_RETURN(auto attribute,
+                                 attributeFromDescription(key, value, path, baseDirectory));
+    attributes.push_back(std::move(attribute));
   }
   applyAttributes(*layer, attributes);
   return layer;
@@ -469,16 +411,14 @@ Result<LayerTreeDescription> parseLayerTreeDescription(const std::string& text,
       tree.size = *size;
       hasSize = true;
     } else if (key == "background") {
-      auto color = r.color();
-      if (!color) return failure(color.error());
-      tree.background = *color;
+      VELMORADINE_ASSIGN_OR_RETURN(tree.background, r.color());
     } else if (key == "layers") {
       if (!value.is_array()) return failure(r.expected("a list of layers"));
       for (std::size_t i = 0; i < value.size(); ++i) {
-        auto layer =
-            layerFromDescription(value[i], "layers[" + std::to_string(i) + "]", baseDirectory);
-        if (!layer) return failure(layer.error());
-        layers.push_back(std::move(*layer));
+        VELMORADINE_ASSIGN_OR_RETURN(
+            auto layer,
+            layerFromDescription(value[i], "layers[" + std::to_string(i) + "]", baseDirectory));
+        layers.push_back(std::move(layer));
       }
     } else {
       return failure(invalid("description", key, "unknown key"));

@@ -26,7 +26,7 @@ enum class LayerDescriptionError {
   invalidJSON = 1,
   invalidDescription,
 };
-const std::error_category& layerDescriptionErrorCategory();
+const ErrorCategory& layerDescriptionErrorCategory();
 std::error_code make_error_code(LayerDescriptionError error);
 
 // The attribute that `key` names, with `value` read in the description's

@@ -1,66 +1,21 @@
 #include "velmoradine/model/mutable_layer_attribute.hpp"
 
-#include <array>
 #include <charconv>
 #include <cmath>
+#include <type_traits>
 
 namespace velmoradine {
 namespace {
 
-constexpr std::array<std::string_view, 53> kCaseNames = {
-    "contents",
-    "contentsRect",
-    "contentsCenter",
-    "contentsGravity",
-    "opacity",
-    "isHidden",
-    "masksToBounds",
-    "mask",
-    "isDoubleSided",
-    "cornerRadius",
-    "maskedCorners",
-    "borderColor",
-    "borderWidth",
-    "backgroundColor",
-    "shadowOpacity",
-    "shadowRadius",
-    "shadowOffset",
-    "shadowColor",
-    "shadowPath",
-    "style",
-    "allowsEdgeAntialiasing",
-    "allowsGroupOpacity",
-    "filters",
-    "minificationFilterBias",
-    "magnificationFilter",
-    "isOpaque",
-    "edgeAntialiasingMask",
-    "isGeometryFlipped",
-    "drawsAsynchronously",
-    "shouldRasterize",
-    "rasterizationScale",
-    "contentsFormat",
-    "frame",
-    "bounds",
-    "position",
-    "zPosition",
-    "anchorPointZ",
-    "anchorPoint",
-    "contentsScale",
-    "transform",
-    "sublayerTransform",
-    "sublayers",
-    "actions",
-    "name",
-    "cornerCurve",
-    "isWrapped",
-    "alignmentMode",
-    "truncationMode",
-    "string",
-    "font",
-    "fontSize",
-    "foregroundColor",
-    "allowsFontSubpixelQuantization",
+constexpr std::string_view kCaseNames[] = {
+#define VELMORADINE_LAYER_ATTRIBUTE(caseName, ...) #caseName,
+#include "velmoradine/model/layer_attribute_table.inc"
+};
+
+constexpr bool kTextLayerOnly[] = {
+#define VELMORADINE_LAYER_ATTRIBUTE(caseName, Type, Receiver, ...) \
+  std::is_same_v<Receiver, TextLayer>,
+#include "velmoradine/model/layer_attribute_table.inc"
 };
 
 // Numbers as the shortest text that reads back to the same value; whole
@@ -179,174 +134,30 @@ std::string_view caseName(MutableLayerAttribute::Case kind) {
   return kCaseNames[static_cast<std::size_t>(kind)];
 }
 
+bool MutableLayerAttribute::isTextLayerAttribute() const {
+  return kTextLayerOnly[static_cast<std::size_t>(kind_)];
+}
+
 std::string MutableLayerAttribute::description() const {
   return std::string(caseName(kind_)) + "(" + std::visit(PayloadText{}, payload_) + ")";
 }
 
 const std::vector<MutableLayerAttributeCodingKeys>& allCodingKeys() {
   static const std::vector<MutableLayerAttributeCodingKeys> keys = {
-      MutableLayerAttributeCodingKeys::contents,
-      MutableLayerAttributeCodingKeys::contentsRect,
-      MutableLayerAttributeCodingKeys::contentsCenter,
-      MutableLayerAttributeCodingKeys::contentsGravity,
-      MutableLayerAttributeCodingKeys::opacity,
-      MutableLayerAttributeCodingKeys::isHidden,
-      MutableLayerAttributeCodingKeys::masksToBounds,
-      MutableLayerAttributeCodingKeys::mask,
-      MutableLayerAttributeCodingKeys::isDoubleSided,
-      MutableLayerAttributeCodingKeys::cornerRadius,
-      MutableLayerAttributeCodingKeys::maskedCorners,
-      MutableLayerAttributeCodingKeys::borderColor,
-      MutableLayerAttributeCodingKeys::borderWidth,
-      MutableLayerAttributeCodingKeys::backgroundColor,
-      MutableLayerAttributeCodingKeys::shadowOpacity,
-      MutableLayerAttributeCodingKeys::shadowRadius,
-      MutableLayerAttributeCodingKeys::shadowOffset,
-      MutableLayerAttributeCodingKeys::shadowColor,
-      MutableLayerAttributeCodingKeys::shadowPath,
-      MutableLayerAttributeCodingKeys::style,
-      MutableLayerAttributeCodingKeys::allowsEdgeAntialiasing,
-      MutableLayerAttributeCodingKeys::allowsGroupOpacity,
-      MutableLayerAttributeCodingKeys::filters,
-      MutableLayerAttributeCodingKeys::minificationFilterBias,
-      MutableLayerAttributeCodingKeys::magnificationFilter,
-      MutableLayerAttributeCodingKeys::edgeAntialiasingMask,
-      MutableLayerAttributeCodingKeys::isGeometryFlipped,
-      MutableLayerAttributeCodingKeys::drawsAsynchronously,
-      MutableLayerAttributeCodingKeys::shouldRasterize,
-      MutableLayerAttributeCodingKeys::rasterizationScale,
-      MutableLayerAttributeCodingKeys::contentsFormat,
-      MutableLayerAttributeCodingKeys::frame,
-      MutableLayerAttributeCodingKeys::bounds,
-      MutableLayerAttributeCodingKeys::position,
-      MutableLayerAttributeCodingKeys::zPosition,
-      MutableLayerAttributeCodingKeys::anchorPointZ,
-      MutableLayerAttributeCodingKeys::anchorPoint,
-      MutableLayerAttributeCodingKeys::contentsScale,
-      MutableLayerAttributeCodingKeys::transform,
-      MutableLayerAttributeCodingKeys::sublayerTransform,
-      MutableLayerAttributeCodingKeys::sublayers,
-      MutableLayerAttributeCodingKeys::actions,
-      MutableLayerAttributeCodingKeys::name,
-      MutableLayerAttributeCodingKeys::cornerCurve,
-      MutableLayerAttributeCodingKeys::isWrapped,
-      MutableLayerAttributeCodingKeys::alignmentMode,
-      MutableLayerAttributeCodingKeys::truncationMode,
-      MutableLayerAttributeCodingKeys::string,
-      MutableLayerAttributeCodingKeys::font,
-      MutableLayerAttributeCodingKeys::fontSize,
-      MutableLayerAttributeCodingKeys::foregroundColor,
-      MutableLayerAttributeCodingKeys::allowsFontSubpixelQuantization,
+#define VELMORADINE_LAYER_ATTRIBUTE(caseName, ...) MutableLayerAttributeCodingKeys::caseName,
+#define VELMORADINE_UNKEYED_LAYER_ATTRIBUTE(...)
+#include "velmoradine/model/layer_attribute_table.inc"
   };
   return keys;
 }
 
 std::string_view stringValue(MutableLayerAttributeCodingKeys key) {
   switch (key) {
-    case MutableLayerAttributeCodingKeys::contents:
-      return "contents";
-    case MutableLayerAttributeCodingKeys::contentsRect:
-      return "contentsRect";
-    case MutableLayerAttributeCodingKeys::contentsCenter:
-      return "contentsCenter";
-    case MutableLayerAttributeCodingKeys::contentsGravity:
-      return "contentsGravity";
-    case MutableLayerAttributeCodingKeys::opacity:
-      return "opacity";
-    case MutableLayerAttributeCodingKeys::isHidden:
-      return "isHidden";
-    case MutableLayerAttributeCodingKeys::masksToBounds:
-      return "masksToBounds";
-    case MutableLayerAttributeCodingKeys::mask:
-      return "mask";
-    case MutableLayerAttributeCodingKeys::isDoubleSided:
-      return "isDoubleSided";
-    case MutableLayerAttributeCodingKeys::cornerRadius:
-      return "cornerRadius";
-    case MutableLayerAttributeCodingKeys::maskedCorners:
-      return "maskedCorners";
-    case MutableLayerAttributeCodingKeys::borderColor:
-      return "borderColor";
-    case MutableLayerAttributeCodingKeys::borderWidth:
-      return "borderWidth";
-    case MutableLayerAttributeCodingKeys::backgroundColor:
-      return "backgroundColor";
-    case MutableLayerAttributeCodingKeys::shadowOpacity:
-      return "shadowOpacity";
-    case MutableLayerAttributeCodingKeys::shadowRadius:
-      return "shadowRadius";
-    case MutableLayerAttributeCodingKeys::shadowOffset:
-      return "shadowOffset";
-    case MutableLayerAttributeCodingKeys::shadowColor:
-      return "shadowColor";
-    case MutableLayerAttributeCodingKeys::shadowPath:
-      return "shadowPath";
-    case MutableLayerAttributeCodingKeys::style:
-      return "style";
-    case MutableLayerAttributeCodingKeys::allowsEdgeAntialiasing:
-      return "allowsEdgeAntialiasing";
-    case MutableLayerAttributeCodingKeys::allowsGroupOpacity:
-      return "allowsGroupOpacity";
-    case MutableLayerAttributeCodingKeys::filters:
-      return "filters";
-    case MutableLayerAttributeCodingKeys::minificationFilterBias:
-      return "minificationFilterBias";
-    case MutableLayerAttributeCodingKeys::magnificationFilter:
-      return "magnificationFilter";
-    case MutableLayerAttributeCodingKeys::edgeAntialiasingMask:
-      return "edgeAntialiasingMask";
-    case MutableLayerAttributeCodingKeys::isGeometryFlipped:
-      return "isGeometryFlipped";
-    case MutableLayerAttributeCodingKeys::drawsAsynchronously:
-      return "drawsAsynchronously";
-    case MutableLayerAttributeCodingKeys::shouldRasterize:
-      return "shouldRasterize";
-    case MutableLayerAttributeCodingKeys::rasterizationScale:
-      return "rasterizationScale";
-    case MutableLayerAttributeCodingKeys::contentsFormat:
-      return "contentsFormat";
-    case MutableLayerAttributeCodingKeys::frame:
-      return "frame";
-    case MutableLayerAttributeCodingKeys::bounds:
-      return "bounds";
-    case MutableLayerAttributeCodingKeys::position:
-      return "position";
-    case MutableLayerAttributeCodingKeys::zPosition:
-      return "zPosition";
-    case MutableLayerAttributeCodingKeys::anchorPointZ:
-      return "anchorPointZ";
-    case MutableLayerAttributeCodingKeys::anchorPoint:
-      return "anchorPoint";
-    case MutableLayerAttributeCodingKeys::contentsScale:
-      return "contentsScale";
-    case MutableLayerAttributeCodingKeys::transform:
-      return "transform";
-    case MutableLayerAttributeCodingKeys::sublayerTransform:
-      return "sublayerTransform";
-    case MutableLayerAttributeCodingKeys::sublayers:
-      return "sublayers";
-    case MutableLayerAttributeCodingKeys::actions:
-      return "actions";
-    case MutableLayerAttributeCodingKeys::name:
-      return "name";
-    case MutableLayerAttributeCodingKeys::cornerCurve:
-      return "cornerCurve";
-    case MutableLayerAttributeCodingKeys::isWrapped:
-      return "isWrapped";
-    case MutableLayerAttributeCodingKeys::alignmentMode:
-      return "alignmentMode";
-    case MutableLayerAttributeCodingKeys::truncationMode:
-      return "truncationMode";
-    case MutableLayerAttributeCodingKeys::string:
-      return "string";
-    case MutableLayerAttributeCodingKeys::font:
-      return "font";
-    case MutableLayerAttributeCodingKeys::fontSize:
-      return "fontSize";
-    case MutableLayerAttributeCodingKeys::foregroundColor:
-      return "foregroundColor";
-    case MutableLayerAttributeCodingKeys::allowsFontSubpixelQuantization:
-      return "allowsFontSubpixelQuantization";
+#define VELMORADINE_LAYER_ATTRIBUTE(caseName, ...) \
+  case MutableLayerAttributeCodingKeys::caseName:  \
+    return #caseName;
+#define VELMORADINE_UNKEYED_LAYER_ATTRIBUTE(...)
+#include "velmoradine/model/layer_attribute_table.inc"
   }
   return {};
 }

@@ -4,14 +4,10 @@
 
 #include "velmoradine/core/type_name.hpp"
 #include "velmoradine/platform/foundation/console.hpp"
+#include "velmoradine/platform/foundation/json_reader.hpp"
 
 namespace velmoradine {
 namespace {
-
-nlohmann::json::type_error notA(std::string_view expected, const nlohmann::json& value) {
-  return nlohmann::json::type_error::create(
-      302, "type must be " + std::string(expected) + ", but is " + value.type_name(), nullptr);
-}
 
 // JSON has no text for infinities and NaN; writing them as null would hide
 // a broken value from the backend.
@@ -38,6 +34,9 @@ bool encodeAny(nlohmann::json& container, const std::string& key, const std::any
   return (encodeIf<Types>(container, key, value) || ...);
 }
 
+json::AnyDictionary dictionaryOf(const nlohmann::json& object);
+json::AnyList listOf(const nlohmann::json& array);
+
 std::optional<std::any> decodeMember(const nlohmann::json& value) {
   if (value.is_boolean()) return value.get<bool>();
   if (value.is_string()) return value.get<std::string>();
@@ -46,8 +45,8 @@ std::optional<std::any> decodeMember(const nlohmann::json& value) {
     return value.get<std::int64_t>();
   }
   if (value.is_number()) return value.get<double>();
-  if (value.is_object()) return json::decodeDictionary(value);
-  if (value.is_array()) return json::decodeList(value);
+  if (value.is_object()) return dictionaryOf(value);
+  if (value.is_array()) return listOf(value);
   return std::nullopt;
 }
 
@@ -55,9 +54,25 @@ std::optional<std::any> decodeElement(const nlohmann::json& value) {
   if (value.is_boolean()) return value.get<bool>();
   if (value.is_number()) return value.get<double>();
   if (value.is_string()) return value.get<std::string>();
-  if (value.is_object()) return json::decodeDictionary(value);
-  if (value.is_array()) return json::decodeList(value);
+  if (value.is_object()) return dictionaryOf(value);
+  if (value.is_array()) return listOf(value);
   return std::nullopt;
+}
+
+json::AnyDictionary dictionaryOf(const nlohmann::json& object) {
+  json::AnyDictionary dictionary;
+  for (const auto& [key, value] : object.items()) {
+    if (auto decoded = decodeMember(value)) dictionary[key] = std::move(*decoded);
+  }
+  return dictionary;
+}
+
+json::AnyList listOf(const nlohmann::json& array) {
+  json::AnyList list;
+  for (const auto& element : array) {
+    if (auto decoded = decodeElement(element)) list.push_back(std::move(*decoded));
+  }
+  return list;
 }
 
 }  // namespace
@@ -102,43 +117,42 @@ void encodeDynamicKeyValues(nlohmann::json& container, const AnyDictionary& dict
   }
 }
 
-AnyDictionary decodeDictionary(const nlohmann::json& container) {
-  if (!container.is_object()) throw notA("object", container);
-  AnyDictionary dictionary;
-  for (const auto& [key, value] : container.items()) {
-    if (auto decoded = decodeMember(value)) dictionary[key] = std::move(*decoded);
-  }
-  return dictionary;
+Result<AnyDictionary> decodeDictionary(const JSONReader& reader) {
+  if (!reader.value().is_object()) return failure(reader.mismatch("an object"));
+  return dictionaryOf(reader.value());
 }
 
-AnyDictionary decodeDictionary(const nlohmann::json& container, std::string_view key) {
-  return decodeDictionary(container.at(std::string(key)));
+Result<AnyDictionary> decodeDictionary(const JSONReader& container, std::string_view key) {
+  VELMORADINE_ASSIGN_OR_RETURN(const JSONReader reader, container.field(key));
+  return decodeDictionary(reader);
 }
 
-std::optional<AnyDictionary> decodeDictionaryIfPresent(const nlohmann::json& container,
-                                                       std::string_view key) {
-  if (!container.is_object()) throw notA("object", container);
-  if (!container.contains(key)) return std::nullopt;
-  return decodeDictionary(container, key);
+Result<std::optional<AnyDictionary>> decodeDictionaryIfPresent(const JSONReader& container,
+                                                               std::string_view key) {
+  VELMORADINE_ASSIGN_OR_RETURN(const std::optional<JSONReader> reader,
+                               container.optionalField(key));
+  if (!reader) return std::optional<AnyDictionary>();
+  VELMORADINE_ASSIGN_OR_RETURN(AnyDictionary dictionary, decodeDictionary(*reader));
+  return std::optional<AnyDictionary>(std::move(dictionary));
 }
 
-AnyList decodeList(const nlohmann::json& container) {
-  if (!container.is_array()) throw notA("array", container);
-  AnyList list;
-  for (const auto& element : container) {
-    if (auto decoded = decodeElement(element)) list.push_back(std::move(*decoded));
-  }
-  return list;
+Result<AnyList> decodeList(const JSONReader& reader) {
+  if (!reader.value().is_array()) return failure(reader.mismatch("an array"));
+  return listOf(reader.value());
 }
 
-AnyList decodeList(const nlohmann::json& container, std::string_view key) {
-  return decodeList(container.at(std::string(key)));
+Result<AnyList> decodeList(const JSONReader& container, std::string_view key) {
+  VELMORADINE_ASSIGN_OR_RETURN(const JSONReader reader, container.field(key));
+  return decodeList(reader);
 }
 
-std::optional<AnyList> decodeListIfPresent(const nlohmann::json& container, std::string_view key) {
-  if (!container.is_object()) throw notA("object", container);
-  if (!container.contains(key)) return std::nullopt;
-  return decodeList(container, key);
+Result<std::optional<AnyList>> decodeListIfPresent(const JSONReader& container,
+                                                   std::string_view key) {
+  VELMORADINE_ASSIGN_OR_RETURN(const std::optional<JSONReader> reader,
+                               container.optionalField(key));
+  if (!reader) return std::optional<AnyList>();
+  VELMORADINE_ASSIGN_OR_RETURN(AnyList list, decodeList(*reader));
+  return std::optional<AnyList>(std::move(list));
 }
 
 }  // namespace json

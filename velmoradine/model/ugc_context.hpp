@@ -18,6 +18,8 @@
 #include <type_traits>
 #include <vector>
 
+#include "velmoradine/platform/foundation/json_reader.hpp"
+
 namespace velmoradine {
 
 // A type with a JSON form: a `toJSON()` member, or a conversion nlohmann's
@@ -114,19 +116,21 @@ void encodeDynamicKeyValues(nlohmann::json& container, const AnyDictionary& dict
 
 // A JSON object as a dictionary of any values: each member becomes a
 // boolean, text, integer (std::int64_t), double, nested dictionary or nested
-// list, the first of these that fits; null members are left out. Throws
-// nlohmann::json::exception when `container` (or the member `key`) is not an
-// object or `key` is missing.
-AnyDictionary decodeDictionary(const nlohmann::json& container);
-AnyDictionary decodeDictionary(const nlohmann::json& container, std::string_view key);
-std::optional<AnyDictionary> decodeDictionaryIfPresent(const nlohmann::json& container,
-                                                       std::string_view key);
+// list, the first of these that fits; null members are left out. Fails
+// (DecodingError) when the value (or the member `key`) is not an object or
+// `key` is missing; the IfPresent forms give nothing for a missing or null
+// member instead.
+Result<AnyDictionary> decodeDictionary(const JSONReader& reader);
+Result<AnyDictionary> decodeDictionary(const JSONReader& container, std::string_view key);
+Result<std::optional<AnyDictionary>> decodeDictionaryIfPresent(const JSONReader& container,
+                                                               std::string_view key);
 
 // A JSON array as a list of any values: null elements are skipped, every
 // number becomes a double, others as for dictionaries.
-AnyList decodeList(const nlohmann::json& container);
-AnyList decodeList(const nlohmann::json& container, std::string_view key);
-std::optional<AnyList> decodeListIfPresent(const nlohmann::json& container, std::string_view key);
+Result<AnyList> decodeList(const JSONReader& reader);
+Result<AnyList> decodeList(const JSONReader& container, std::string_view key);
+Result<std::optional<AnyList>> decodeListIfPresent(const JSONReader& container,
+                                                   std::string_view key);
 
 }  // namespace json
 }  // namespace velmoradine

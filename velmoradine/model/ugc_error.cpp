@@ -1,47 +1,16 @@
 #include "velmoradine/model/ugc_error.hpp"
 
+#include "velmoradine/platform/foundation/error_enumeration.hpp"
+
 namespace velmoradine {
-namespace {
 
-class UGCErrorCategory final : public ErrorCategory {
- public:
-  const char* name() const noexcept override { return "Velmoradine.UGCError"; }
-  std::string message(int value) const override {
-    switch (static_cast<UGCError>(value)) {
-      case UGCError::videoError:
-        return "Video error: ";
-      case UGCError::imageError:
-        return "Image error: ";
-      case UGCError::unknown:
-        return "Unknown configuraiton error";
-      case UGCError::noDuration:
-        return "No duration set";
-      case UGCError::exportFailedOrCancelled:
-        return "Export failed or cancelled";
-      case UGCError::exportFailedFatally:
-        return "Export failed fatally";
-    }
-    return "Unknown configuraiton error";
-  }
-  // The payload cases look their whole text up, message included.
-  std::string descriptionKey(int value, const std::string& detail) const override {
-    auto error = static_cast<UGCError>(value);
-    if (error == UGCError::videoError || error == UGCError::imageError)
-      return message(value) + detail;
-    return message(value);
-  }
-};
-
-}  // namespace
-
-const std::error_category& ugcErrorCategory() {
-  static const auto& category = *new UGCErrorCategory;
-  return category;
-}
-
-std::error_code make_error_code(UGCError error) {
-  return {static_cast<int>(error), ugcErrorCategory()};
-}
+VELMORADINE_DEFINE_ERROR_ENUMERATION(
+    UGCError, ugcErrorCategory, "Velmoradine.UGC",
+    {UGCError::videoError, "Video error: ", DetailInDescription::appended},
+    {UGCError::imageError, "Image error: ", DetailInDescription::appended},
+    {UGCError::unknown, "Unknown configuraiton error"}, {UGCError::noDuration, "No duration set"},
+    {UGCError::exportFailedOrCancelled, "Export failed or cancelled"},
+    {UGCError::exportFailedFatally, "Export failed fatally"})
 
 bool retryable(UGCError error) {
   return error == UGCError::exportFailedOrCancelled || error == UGCError::exportFailedFatally;

@@ -22,7 +22,7 @@ enum class UGCError {
   exportFailedFatally,
 };
 
-const std::error_category& ugcErrorCategory();
+const ErrorCategory& ugcErrorCategory();
 std::error_code make_error_code(UGCError error);
 
 // Whether a render that failed this way is worth another attempt.

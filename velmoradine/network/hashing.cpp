@@ -1,11 +1,8 @@
 #include "velmoradine/network/hashing.hpp"
 
-#include <openssl/evp.h>
-
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <memory>
 #include <vector>
 
 namespace velmoradine {
@@ -15,65 +12,32 @@ constexpr std::array<std::uint8_t, 24> kRSA2048Asn1Header = {
     0x30, 0x82, 0x01, 0x22, 0x30, 0x0d, 0x06, 0x09, 0x2a, 0x86, 0x48, 0x86,
     0xf7, 0x0d, 0x01, 0x01, 0x01, 0x05, 0x00, 0x03, 0x82, 0x01, 0x0f, 0x00};
 
-const EVP_MD* algorithm(HashType type) {
-  switch (type) {
-    case HashType::md5:
-      return EVP_md5();
-    case HashType::sha1:
-      return EVP_sha1();
-    case HashType::sha224:
-      return EVP_sha224();
-    case HashType::sha256:
-      return EVP_sha256();
-    case HashType::sha384:
-      return EVP_sha384();
-    case HashType::sha512:
-      return EVP_sha512();
-  }
-  return EVP_sha256();
+// Hashes the parts one after the other, as if they were one buffer. The
+// digest functions of libcrypto fail only when memory runs out: nothing then.
+std::optional<std::vector<std::uint8_t>> digest(
+    HashType type, std::initializer_list<std::span<const std::uint8_t>> parts) {
+  Digester digester(type);
+  for (const auto& part : parts) digester.update(part);
+  return digester.finish();
 }
 
-using Digest = std::array<unsigned char, EVP_MAX_MD_SIZE>;
-
-// Hashes the parts one after the other, as if they were one buffer.
-std::span<const unsigned char> digest(HashType type,
-                                      std::initializer_list<std::span<const std::uint8_t>> parts,
-                                      Digest& into) {
-  into.fill(0);
-  unsigned int length = 0;
-  EVP_MD_CTX* context = EVP_MD_CTX_new();
-  bool ok = context && EVP_DigestInit_ex(context, algorithm(type), nullptr) == 1;
-  for (const auto& part : parts) {
-    ok = ok && EVP_DigestUpdate(context, part.data(), part.size()) == 1;
-  }
-  ok = ok && EVP_DigestFinal_ex(context, into.data(), &length) == 1;
-  EVP_MD_CTX_free(context);
-  // The digest functions of libcrypto fail only when memory runs out; a
-  // zeroed digest of the right length is then the answer, never garbage.
-  return {into.data(), ok ? length : digestLength(type)};
+Error md5Unavailable() {
+  return Error::posix(ENOMEM, "the MD5 digest could not be taken");
 }
 
-std::string hex(std::span<const unsigned char> bytes) {
+std::string hex(std::span<const std::uint8_t> bytes) {
   static constexpr char kDigits[] = "0123456789abcdef";
   std::string text;
   text.reserve(bytes.size() * 2);
-  for (unsigned char byte : bytes) {
+  for (std::uint8_t byte : bytes) {
     text += kDigits[byte >> 4];
     text += kDigits[byte & 0x0f];
   }
   return text;
 }
 
-std::string base64(std::span<const unsigned char> bytes) {
-  std::string text(4 * ((bytes.size() + 2) / 3), '\0');
-  int written = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(text.data()), bytes.data(),
-                                static_cast<int>(bytes.size()));
-  text.resize(static_cast<std::size_t>(written));
-  return text;
-}
-
-std::string format(std::span<const unsigned char> bytes, HashOutputType output) {
-  return output == HashOutputType::hex ? hex(bytes) : base64(bytes);
+std::string format(std::span<const std::uint8_t> bytes, HashOutputType output) {
+  return output == HashOutputType::hex ? hex(bytes) : base64Encoded(bytes);
 }
 
 bool isValidUTF8(std::string_view text) {
@@ -104,59 +68,39 @@ bool isValidUTF8(std::string_view text) {
 
 }  // namespace
 
-std::size_t digestLength(HashType type) {
-  switch (type) {
-    case HashType::md5:
-      return 16;
-    case HashType::sha1:
-      return 20;
-    case HashType::sha224:
-      return 28;
-    case HashType::sha256:
-      return 32;
-    case HashType::sha384:
-      return 48;
-    case HashType::sha512:
-      return 64;
-  }
-  return 0;
-}
-
-std::string md5Base64(std::span<const std::uint8_t> data) {
-  Digest buffer;
-  return base64(digest(HashType::md5, {data}, buffer));
+Result<std::string> md5Base64(std::span<const std::uint8_t> data) {
+  auto bytes = digest(HashType::md5, {data});
+  if (!bytes) return failure(md5Unavailable());
+  return base64Encoded(*bytes);
 }
 
 Result<std::string> streamedMD5Base64(const Data& data) {
   constexpr std::size_t kChunk = std::size_t{1} << 18;
   std::vector<std::uint8_t> chunk(std::min(kChunk, data.size()));
-  std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> context(EVP_MD_CTX_new(),
-                                                                  &EVP_MD_CTX_free);
-  bool ok = context && EVP_DigestInit_ex(context.get(), EVP_md5(), nullptr) == 1;
-  for (std::size_t offset = 0; ok && offset < data.size(); offset += chunk.size()) {
+  Digester digester(HashType::md5);
+  for (std::size_t offset = 0; offset < data.size(); offset += chunk.size()) {
     const std::span<std::uint8_t> part(chunk.data(), std::min(chunk.size(), data.size() - offset));
     if (auto filled = data.read(offset, part); !filled) return failure(filled.error());
-    ok = EVP_DigestUpdate(context.get(), part.data(), part.size()) == 1;
+    digester.update(part);
   }
-  Digest buffer{};
-  unsigned int length = 0;
-  ok = ok && EVP_DigestFinal_ex(context.get(), buffer.data(), &length) == 1;
-  if (!ok) return failure(Error::posix(ENOMEM, "the MD5 digest could not be taken"));
-  return base64({buffer.data(), length});
+  auto md5 = digester.finish();
+  if (!md5) return failure(md5Unavailable());
+  return base64Encoded(*md5);
 }
 
 std::optional<std::string> hashed(std::span<const std::uint8_t> data, HashType type,
                                   HashOutputType output) {
-  Digest buffer;
-  return format(digest(type, {data}, buffer), output);
+  auto bytes = digest(type, {data});
+  if (!bytes) return std::nullopt;
+  return format(*bytes, output);
 }
 
 std::optional<std::string> hashWithRSA2048Asn1Header(std::span<const std::uint8_t> data,
                                                      HashType type, HashOutputType output) {
-  Digest buffer;
-  return format(digest(type, {kRSA2048Asn1Header, data}, buffer), output);
+  auto bytes = digest(type, {kRSA2048Asn1Header, data});
+  if (!bytes) return std::nullopt;
+  return format(*bytes, output);
 }
-
 std::optional<std::string> hashed(std::string_view text, HashType type, HashOutputType output) {
   if (!isValidUTF8(text)) return std::nullopt;
   return hashed(std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()), type,

@@ -12,28 +12,29 @@
 #include <string_view>
 
 #include "velmoradine/platform/foundation/data.hpp"
+#include "velmoradine/platform/foundation/digest.hpp"
 
 namespace velmoradine {
 
-enum class HashType { md5, sha1, sha224, sha256, sha384, sha512 };
+// `digestLength(HashType)` comes with the algorithms from the platform.
+using HashType = DigestAlgorithm;
 enum class HashOutputType { hex, base64 };
 
-// The digest length in bytes (16 for MD5 … 64 for SHA-512).
-std::size_t digestLength(HashType type);
-
-// The MD5 digest of `data` in Base64: always 24 characters ending in "==".
-std::string md5Base64(std::span<const std::uint8_t> data);
+// The MD5 digest of `data` in Base64: 24 characters ending in "==". Fails
+// (ENOMEM) only when memory runs out, as do the digests below.
+Result<std::string> md5Base64(std::span<const std::uint8_t> data);
 
 // The MD5 digest of `data` in Base64, taken in one pass over bounded chunks,
 // so a viewed file is read, never mapped or copied whole. Fails when a viewed
 // file can no longer supply its bytes.
 Result<std::string> streamedMD5Base64(const Data& data);
 
-// The digest of `data`; always present for a buffer.
+// The digest of `data`; nothing only when memory runs out.
 std::optional<std::string> hashed(std::span<const std::uint8_t> data, HashType type,
                                   HashOutputType output);
 // The digest of the DER SubjectPublicKeyInfo header of an RSA-2048 key
-// followed by `data` (the key's DER form): the usual input of a key pin.
+// followed by `data` (the key's DER form): the usual input of a key pin;
+// nothing only when memory runs out.
 std::optional<std::string> hashWithRSA2048Asn1Header(std::span<const std::uint8_t> data,
                                                      HashType type, HashOutputType output);
 // The digest of the UTF-8 bytes of `text`; nothing when `text` is not valid

@@ -2,6 +2,7 @@
 
 #include "velmoradine/core/bundle_readers.hpp"
 #include "velmoradine/model/ugc_context.hpp"
+#include "velmoradine/platform/foundation/error_enumeration.hpp"
 #include "velmoradine/platform/foundation/fatal.hpp"
 
 namespace velmoradine {
@@ -10,21 +11,13 @@ namespace {
 constexpr auto kRequestTimeout = std::chrono::seconds(60);
 constexpr auto kDirectUploadTimeout = std::chrono::seconds(30);
 
-class NetworkErrorCategory final : public ErrorCategory {
- public:
-  const char* name() const noexcept override { return "Velmoradine.Network.Error"; }
-  std::string message(int value) const override {
-    switch (static_cast<Network::Error>(value)) {
-      case Network::Error::notAuthenticated:
-        return "Unauthorized.";
-      case Network::Error::decoding:
-        return "Decoding error.";
-      case Network::Error::unknown:
-        break;
-    }
-    return "An unknown error occurred.";
-  }
-};
+// `Network::Error::unknown` stands for several causes; its detail names the
+// one that happened, for logs and for callers that treat them differently.
+constexpr const char* kUnencodableBody = "the request body has no JSON form";
+
+std::string httpStatusDetail(int status) {
+  return "HTTP status " + std::to_string(status);
+}
 
 // Plan headers come from a server: a line break in one would let it add
 // fields (or a whole request) of its choosing.
@@ -35,7 +28,7 @@ bool isSafeHeader(const std::string& name, const std::string& value) {
 }
 
 Result<URL> deploymentURL(const Result<std::string>& text) {
-  if (!text) return failure(text.error());
+  VELMORADINE_TRY(text);
   auto url = URL::parse(*text);
   if (!url) fatalError("the build's service address is not a valid URL: " + *text);
   return *url;
@@ -49,16 +42,10 @@ std::optional<Error> firstError(const Result<URL>& a, const Result<URL>& b) {
 
 }  // namespace
 
-const ErrorCategory& networkErrorCategory() {
-  // Never destroyed: requests failing on other threads may describe the
-  // error while the process exits.
-  static const auto& category = *new NetworkErrorCategory;
-  return category;
-}
-
-std::error_code make_error_code(Network::Error error) {
-  return {static_cast<int>(error), networkErrorCategory()};
-}
+VELMORADINE_DEFINE_ERROR_ENUMERATION(Network::Error, networkErrorCategory, "Velmoradine.Network",
+                                     {Network::Error::unknown, "An unknown error occurred."},
+                                     {Network::Error::notAuthenticated, "Unauthorized."},
+                                     {Network::Error::decoding, "Decoding error."})
 
 Network::Network(std::shared_ptr<URLSession> urlSession,
                  std::shared_ptr<AuthenticationDatastoreProtocol> authenticationDatastore,
@@ -145,7 +132,9 @@ void Network::transmit(URLRequest request, std::string typeName,
         // before its body.
         const bool tooLong = error && *error == URLError::dataLengthExceedsMaximum;
         if (!data && !(tooLong && response)) {
-          completion(failure(error ? std::move(*error) : velmoradine::Error(Error::unknown)));
+          completion(failure(
+              error ? std::move(*error)
+                    : velmoradine::Error(Error::unknown, "no reply and no transport error")));
           return;
         }
         int status = response ? response->statusCode : 0;
@@ -160,7 +149,7 @@ void Network::transmit(URLRequest request, std::string typeName,
           Logger::velmoradineDebug("Unexpected HTTP status " + std::to_string(status) + " from " +
                                        (response ? response->url.absoluteString() : ""),
                                    std::nullopt, DocumentationIdentifier::unexpecteError);
-          completion(failure(Error::unknown));
+          completion(failure(velmoradine::Error(Error::unknown, httpStatusDetail(status))));
           return;
         }
         if (tooLong) {
@@ -190,7 +179,7 @@ void Network::uploadContext(const UGCContext& context,
     return;
   }
   if (!setJSONBody(*request, context)) {
-    completion(failure(Error::unknown));
+    completion(failure(velmoradine::Error(Error::unknown, kUnencodableBody)));
     return;
   }
   call<ContextResponse>(std::move(*request), "[network POST /debug/context] - failure",
@@ -204,7 +193,7 @@ void Network::shareRequest(const ShareRequest& share, NetworkCompletion<ShareRes
     return;
   }
   if (!setJSONBody(*request, share)) {
-    completion(failure(Error::unknown));
+    completion(failure(velmoradine::Error(Error::unknown, kUnencodableBody)));
     return;
   }
   call<ShareResponse>(std::move(*request), "[network POST /share] - failure",
@@ -219,7 +208,7 @@ void Network::activateShare(const ActivateRequest& activate,
     return;
   }
   if (!setJSONBody(*request, activate)) {
-    completion(failure(Error::unknown));
+    completion(failure(velmoradine::Error(Error::unknown, kUnencodableBody)));
     return;
   }
   call<EmptyResponse>(std::move(*request), "[network POST /share/activate] - failure",
@@ -234,7 +223,7 @@ void Network::deleteShare(const DeleteShareRequest& deleteRequest,
     return;
   }
   if (!setJSONBody(*request, deleteRequest)) {
-    completion(failure(Error::unknown));
+    completion(failure(velmoradine::Error(Error::unknown, kUnencodableBody)));
     return;
   }
   call<EmptyResponse>(std::move(*request), "[network DELETE /share/activate] - failure",
@@ -269,7 +258,8 @@ void Network::upload(const UploadPlan& plan, std::shared_ptr<const Data> data,
     uploadWithConfigurable(*plan.configurable, std::move(data), std::move(completion));
     return;
   }
-  completion(failure(Error::unknown));
+  completion(failure(
+      velmoradine::Error(Error::unknown, "the upload plan has no configurable direct upload")));
 }
 
 void Network::uploadWithConfigurable(const Configurable& configurable,
@@ -282,7 +272,8 @@ void Network::uploadWithConfigurable(const Configurable& configurable,
   const DirectUpload& direct = configurable.direct_upload;
   for (const auto& [name, value] : direct.headers) {
     if (!isSafeHeader(name, value)) {
-      completion(failure(Error::unknown));
+      completion(failure(
+          velmoradine::Error(Error::unknown, "a header of the upload plan holds a line break")));
       return;
     }
   }
@@ -298,8 +289,12 @@ void Network::uploadWithConfigurable(const Configurable& configurable,
                               std::optional<velmoradine::Error> error) mutable {
         if (error) {
           completion(failure(std::move(*error)));
-        } else if (!response || response->statusCode < 200 || response->statusCode > 299) {
-          completion(failure(Error::unknown));
+        } else if (!response) {
+          completion(
+              failure(velmoradine::Error(Error::unknown, "no reply and no transport error")));
+        } else if (response->statusCode < 200 || response->statusCode > 299) {
+          completion(
+              failure(velmoradine::Error(Error::unknown, httpStatusDetail(response->statusCode))));
         } else {
           completion({});
         }

@@ -159,7 +159,7 @@ void Network::send(URLRequest request, NetworkCompletion<T> completion) const {
                return;
              }
              std::string_view text(reinterpret_cast<const char*>(body->data()), body->size());
-             Result<T> decoded = json::decodeJSON<T>(text);
+             Result<T> decoded = decodeJSON<T>(text);
              if (!decoded) {
                completion(failure(decodingFailure(typeName, decoded.error())));
                return;

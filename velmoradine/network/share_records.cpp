@@ -14,15 +14,20 @@ nlohmann::json ShareRequest::toJSON() const {
           {"shareable", shareable.toJSON()}};
 }
 
-Shareable Shareable::fromJSON(const nlohmann::json& json) {
-  return {json::required<std::string>(json, "title"), json::required<std::string>(json, "link"),
-          json::required<std::string>(json, "shareable_access_token")};
+Result<Shareable> Shareable::decode(const JSONReader& reader) {
+  Shareable shareable;
+  VELMORADINE_ASSIGN_OR_RETURN(shareable.title, reader.required<std::string>("title"));
+  VELMORADINE_ASSIGN_OR_RETURN(shareable.link, reader.required<std::string>("link"));
+  VELMORADINE_ASSIGN_OR_RETURN(shareable.shareable_access_token,
+                               reader.required<std::string>("shareable_access_token"));
+  return shareable;
 }
 
-ShareResponse ShareResponse::fromJSON(const nlohmann::json& json) {
-  return {json::required<UploadPlan>(json, "video_content"),
-          json::required<UploadPlan>(json, "preview_image"),
-          json::required<Shareable>(json, "shareable")};
+Result<ShareResponse> ShareResponse::decode(const JSONReader& reader) {
+  VELMORADINE_ASSIGN_OR_RETURN(UploadPlan video, reader.required<UploadPlan>("video_content"));
+  VELMORADINE_ASSIGN_OR_RETURN(UploadPlan preview, reader.required<UploadPlan>("preview_image"));
+  VELMORADINE_ASSIGN_OR_RETURN(Shareable shareable, reader.required<Shareable>("shareable"));
+  return ShareResponse{std::move(video), std::move(preview), std::move(shareable)};
 }
 
 nlohmann::json ActivateRequest::toJSON() const {

@@ -35,7 +35,7 @@ struct Shareable {
   // Identifies the share in activation and deletion.
   std::string shareable_access_token;
 
-  static Shareable fromJSON(const nlohmann::json& json);
+  static Result<Shareable> decode(const JSONReader& reader);
   friend bool operator==(const Shareable&, const Shareable&) = default;
 };
 
@@ -45,7 +45,7 @@ struct ShareResponse {
   UploadPlan preview_image;
   Shareable shareable;
 
-  static ShareResponse fromJSON(const nlohmann::json& json);
+  static Result<ShareResponse> decode(const JSONReader& reader);
   friend bool operator==(const ShareResponse&, const ShareResponse&) = default;
 };
 
@@ -68,7 +68,7 @@ struct DeleteShareRequest {
 
 // The reply of endpoints that answer with no data: any JSON document.
 struct EmptyResponse {
-  static EmptyResponse fromJSON(const nlohmann::json&) { return {}; }
+  static Result<EmptyResponse> decode(const JSONReader&) { return EmptyResponse{}; }
   friend bool operator==(const EmptyResponse&, const EmptyResponse&) = default;
 };
 

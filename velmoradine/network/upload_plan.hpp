@@ -11,9 +11,12 @@
 #include <string>
 #include <string_view>
 
+#include "velmoradine/platform/foundation/error.hpp"
 #include "velmoradine/platform/foundation/url.hpp"
 
 namespace velmoradine {
+
+class JSONReader;
 
 // Describes one file: its length, the Base64 MD5 of its bytes and its media
 // type. Encodes and decodes with the same keys.
@@ -22,14 +25,15 @@ struct UploadPlanRequest {
   std::string checksum;
   std::string content_type;
 
-  static UploadPlanRequest fromJSON(const nlohmann::json& json);
+  static Result<UploadPlanRequest> decode(const JSONReader& reader);
   nlohmann::json toJSON() const;
 
   friend bool operator==(const UploadPlanRequest&, const UploadPlanRequest&) = default;
 };
 
-// The upload-plan request for `data` with the media type `contentType`.
-UploadPlanRequest uploadPlan(std::span<const std::uint8_t> data, std::string contentType);
+// The upload-plan request for `data` with the media type `contentType`; fails
+// only when the digest cannot be taken.
+Result<UploadPlanRequest> uploadPlan(std::span<const std::uint8_t> data, std::string contentType);
 
 // A PUT of the file to `url` with exactly `headers`. Encodes and decodes; a
 // `url` that is not an absolute URL fails decoding.
@@ -37,7 +41,7 @@ struct DirectUpload {
   URL url;
   std::map<std::string, std::string> headers;
 
-  static DirectUpload fromJSON(const nlohmann::json& json);
+  static Result<DirectUpload> decode(const JSONReader& reader);
   nlohmann::json toJSON() const;
 
   friend bool operator==(const DirectUpload&, const DirectUpload&) = default;
@@ -46,7 +50,7 @@ struct DirectUpload {
 struct Configurable {
   DirectUpload direct_upload;
 
-  static Configurable fromJSON(const nlohmann::json& json);
+  static Result<Configurable> decode(const JSONReader& reader);
 
   friend bool operator==(const Configurable&, const Configurable&) = default;
 };
@@ -59,7 +63,7 @@ struct UploadPlan {
   // May be missing or null, whatever the strategy.
   std::optional<Configurable> configurable;
 
-  static UploadPlan fromJSON(const nlohmann::json& json);
+  static Result<UploadPlan> decode(const JSONReader& reader);
 
   friend bool operator==(const UploadPlan&, const UploadPlan&) = default;
 };

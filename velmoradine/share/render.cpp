@@ -7,34 +7,16 @@
 #include "velmoradine/network/hashing.hpp"
 #include "velmoradine/platform/dispatch/dispatch_group.hpp"
 #include "velmoradine/platform/dispatch/dispatch_queue.hpp"
+#include "velmoradine/platform/foundation/error_enumeration.hpp"
 #include "velmoradine/share/thumbnail_creator.hpp"
 #include "velmoradine/share/video_exporter.hpp"
 
 namespace velmoradine {
-namespace {
 
-class RenderErrorCategory final : public ErrorCategory {
- public:
-  const char* name() const noexcept override { return "Velmoradine.Render.Error"; }
-  std::string message(int value) const override {
-    switch (static_cast<Render::Error>(value)) {
-      case Render::Error::thumbnail:
-        return "Unable to export thumbnail file.";
-      case Render::Error::video:
-        return "Unable to export video file.";
-      case Render::Error::unknown:
-        break;
-    }
-    return "An unknown error occurred.";
-  }
-};
-
-}  // namespace
-
-std::error_code make_error_code(Render::Error error) {
-  static const auto& category = *new RenderErrorCategory;
-  return {static_cast<int>(error), category};
-}
+VELMORADINE_DEFINE_ERROR_ENUMERATION(Render::Error, renderErrorCategory, "Velmoradine.Render",
+                                     {Render::Error::unknown, "An unknown error occurred."},
+                                     {Render::Error::thumbnail, "Unable to export thumbnail file."},
+                                     {Render::Error::video, "Unable to export video file."})
 
 void Render::renderThumbnailAndVideo(const std::filesystem::path& videoURL,
                                      std::function<void(Result<ThumbnailAndVideo>)> completion) {

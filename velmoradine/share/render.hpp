@@ -50,6 +50,7 @@ class Render : public RenderProtocol {
                                std::function<void(Result<ThumbnailAndVideo>)> completion) override;
 };
 
+const ErrorCategory& renderErrorCategory();
 std::error_code make_error_code(Render::Error error);
 
 }  // namespace velmoradine

@@ -3,6 +3,7 @@
 #include "velmoradine/core/logger.hpp"
 #include "velmoradine/network/hashing.hpp"
 #include "velmoradine/platform/foundation/console.hpp"
+#include "velmoradine/platform/foundation/error_enumeration.hpp"
 #include "velmoradine/platform/foundation/file_contents.hpp"
 #include "velmoradine/platform/foundation/file_locations.hpp"
 
@@ -11,21 +12,6 @@ namespace {
 
 constexpr auto kRequestTimeout = std::chrono::seconds(60);
 constexpr auto kSessionTimeout = std::chrono::seconds(15);
-
-class ResourceLoaderErrorCategory final : public ErrorCategory {
- public:
-  const char* name() const noexcept override { return "ResourceLoader.Error"; }
-  std::string message(int value) const override {
-    switch (static_cast<ResourceLoader::Error>(value)) {
-      case ResourceLoader::Error::notFound:
-        return "Resource not found.";
-      case ResourceLoader::Error::serverError:
-        return "Server error";
-      default:
-        return "An unknown error occurred.";
-    }
-  }
-};
 
 URLRequest downloadRequest(const URL& url) {
   URLRequest request(url, URLRequestCachePolicy::useProtocolCachePolicy, kRequestTimeout);
@@ -52,14 +38,11 @@ std::error_code replaceItem(const std::filesystem::path& to, const std::filesyst
 
 }  // namespace
 
-const ErrorCategory& resourceLoaderErrorCategory() {
-  static const auto& category = *new ResourceLoaderErrorCategory;
-  return category;
-}
-
-std::error_code make_error_code(ResourceLoader::Error error) {
-  return {static_cast<int>(error), resourceLoaderErrorCategory()};
-}
+VELMORADINE_DEFINE_ERROR_ENUMERATION(ResourceLoader::Error, resourceLoaderErrorCategory,
+                                     "Velmoradine.ResourceLoader",
+                                     {ResourceLoader::Error::unknown, "An unknown error occurred."},
+                                     {ResourceLoader::Error::notFound, "Resource not found."},
+                                     {ResourceLoader::Error::serverError, "Server error"})
 
 std::string resourceFileName(const URL& url) {
   const std::string& text = url.absoluteString();

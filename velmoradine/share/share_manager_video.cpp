@@ -7,20 +7,11 @@
 #include "velmoradine/network/network.hpp"
 #include "velmoradine/network/upload_plan.hpp"
 #include "velmoradine/platform/foundation/console.hpp"
+#include "velmoradine/platform/foundation/error_enumeration.hpp"
 #include "velmoradine/share/video_content.hpp"
 
 namespace velmoradine {
 namespace {
-
-class ShareManagerVideoErrorCategory final : public ErrorCategory {
- public:
-  const char* name() const noexcept override { return "ShareManagerVideo.Error"; }
-  std::string message(int value) const override {
-    return value == static_cast<int>(ShareManagerVideo::Error::destoryed)
-               ? "Resource was destroyed."
-               : "An unknown error occurred.";
-  }
-};
 
 void print(std::string_view line) {
   console::writeLine(line);
@@ -32,14 +23,10 @@ ShareManagerProviders ShareManagerProviders::defaults() {
   return {Network::shared(), Network::shared(), Render::make()};
 }
 
-const ErrorCategory& shareManagerVideoErrorCategory() {
-  static const auto& category = *new ShareManagerVideoErrorCategory;
-  return category;
-}
-
-std::error_code make_error_code(ShareManagerVideo::Error error) {
-  return {static_cast<int>(error), shareManagerVideoErrorCategory()};
-}
+VELMORADINE_DEFINE_ERROR_ENUMERATION(
+    ShareManagerVideo::Error, shareManagerVideoErrorCategory, "Velmoradine.ShareManagerVideo",
+    {ShareManagerVideo::Error::unknown, "An unknown error occurred."},
+    {ShareManagerVideo::Error::destoryed, "Resource was destroyed."})
 
 std::string_view rawValue(ShareManagerVideo::UploadKey key) {
   return key == ShareManagerVideo::UploadKey::previewImage ? "preview_image" : "video_content";
@@ -116,19 +103,19 @@ void ShareManagerVideo::uploadPlan() {
     report(velmoradine::Error(Error::unknown));
     return;
   }
-  if (!videoMD5) {
-    auto digest = streamedMD5Base64(*video);
-    if (!digest) {
-      Logger::velmoradineDebug("[VideoManager uploadPlan] failure", digest.error());
-      report(digest.error());
-      return;
-    }
-    videoMD5 = std::move(*digest);
+  Result<std::string> digest =
+      videoMD5 ? Result<std::string>(*videoMD5) : streamedMD5Base64(*video);
+  Result<UploadPlanRequest> preview = velmoradine::uploadPlan(*thumbnail, "image/jpeg");
+  if (!digest || !preview) {
+    const velmoradine::Error& error = digest ? preview.error() : digest.error();
+    Logger::velmoradineDebug("[VideoManager uploadPlan] failure", error);
+    report(error);
+    return;
   }
   ShareRequest request{
       .video_content =
-          UploadPlanRequest{static_cast<std::int64_t>(video->size()), *videoMD5, "video/mp4"},
-      .preview_image = velmoradine::uploadPlan(*thumbnail, "image/jpeg"),
+          UploadPlanRequest{static_cast<std::int64_t>(video->size()), *digest, "video/mp4"},
+      .preview_image = std::move(*preview),
       .shareable = ShareableRequest{.title = title_, .shareable_type = "video"},
   };
   providers_.shareNetwork->shareRequest(
@@ -155,10 +142,13 @@ void ShareManagerVideo::shareCreated(Result<ShareResponse> result,
   }
   if (destroyedMeanwhile) {
     // The content was cleaned up while the share was being created: withdraw
-    // the share that nobody will use. Destruction was already reported.
+    // the share that nobody will use. Destruction was already reported, so a
+    // failure here is only logged: it leaves a share alive on the server.
     providers_.shareNetwork->deleteShare(
         DeleteShareRequest{result->shareable.shareable_access_token},
-        [self = shared_from_this()](Result<EmptyResponse>) {});
+        [self = shared_from_this()](Result<EmptyResponse> deleted) {
+          if (!deleted) Logger::velmoradineDebug("[VideoManager destroy] failure", deleted.error());
+        });
     return;
   }
   if (auto target = delegate()) {

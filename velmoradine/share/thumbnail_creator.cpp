@@ -16,10 +16,10 @@ Result<Image> grabThumbnail(const std::shared_ptr<URLAsset>& asset, double secon
   AssetImageGenerator generator(asset);
   generator.appliesPreferredTrackTransform = true;
   generator.apertureMode = AssetImageGenerator::ApertureMode::encodedPixels;
-  auto picture = generator.copyImage(MediaTime::withSeconds(seconds, 60));
-  if (!picture) return failure(picture.error());
-  picture->setOpaque(true);
-  return Image(std::move(*picture));
+  VELMORADINE_ASSIGN_OR_RETURN(auto picture,
+                               generator.copyImage(MediaTime::withSeconds(seconds, 60)));
+  picture.setOpaque(true);
+  return Image(std::move(picture));
 }
 
 void thumbnail(const std::shared_ptr<URLAsset>& asset, double seconds,

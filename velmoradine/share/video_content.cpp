@@ -17,10 +17,9 @@ VideoContent::VideoContent(URL videoURL, std::string title, std::shared_ptr<cons
 
 Result<std::shared_ptr<VideoContent>> VideoContent::create(URL videoURL, std::string title,
                                                            VideoContentProviders providers) {
-  auto bytes = viewContents(videoURL.filePath());
-  if (!bytes) return failure(bytes.error());
+  VELMORADINE_ASSIGN_OR_RETURN(Data bytes, viewContents(videoURL.filePath()));
   std::shared_ptr<VideoContent> content(new VideoContent(
-      std::move(videoURL), std::move(title), std::make_shared<const Data>(std::move(*bytes)),
+      std::move(videoURL), std::move(title), std::make_shared<const Data>(std::move(bytes)),
       std::move(providers.datastore)));
   content->shareManager_ =
       ShareManagerVideo::create(*content, content, std::move(providers.videoManagerProviders));

@@ -5,37 +5,24 @@
 #include <memory>
 #include <system_error>
 
+#include "velmoradine/platform/foundation/error_enumeration.hpp"
 #include "velmoradine/platform/foundation/file_contents.hpp"
 #include "velmoradine/platform/media/asset.hpp"
 #include "velmoradine/platform/media/export_session.hpp"
 #include "velmoradine/share/temporary_directory_helper.hpp"
 
 namespace velmoradine {
-namespace {
 
-class ExporterCategory final : public ErrorCategory {
- public:
-  explicit ExporterCategory(const char* name) : name_(name) {}
-  const char* name() const noexcept override { return name_; }
-  std::string message(int value) const override {
-    return value == 2 ? "Unable to read file." : "An unknown error occurred.";
-  }
+VELMORADINE_DEFINE_ERROR_ENUMERATION(VideoExporter::Error, videoExporterErrorCategory,
+                                     "Velmoradine.VideoExporter",
+                                     {VideoExporter::Error::unknown, "An unknown error occurred."},
+                                     {VideoExporter::Error::readFile, "Unable to read file."})
 
- private:
-  const char* name_;
-};
-
-}  // namespace
-
-std::error_code make_error_code(VideoExporter::Error error) {
-  static const auto& category = *new ExporterCategory("Velmoradine.VideoExporter.Error");
-  return {static_cast<int>(error), category};
-}
-
-std::error_code make_error_code(VideoExportErrors::Error error) {
-  static const auto& category = *new ExporterCategory("Velmoradine.VideoExportErrors.Error");
-  return {static_cast<int>(error), category};
-}
+VELMORADINE_DEFINE_ERROR_ENUMERATION(VideoExportErrors::Error, videoExportErrorsErrorCategory,
+                                     "Velmoradine.VideoExportErrors",
+                                     {VideoExportErrors::Error::unknown,
+                                      "An unknown error occurred."},
+                                     {VideoExportErrors::Error::readFile, "Unable to read file."})
 
 void VideoExporter::exportVideo(const std::filesystem::path& videoURL,
                                 const VideoExportCompletion& completion) {

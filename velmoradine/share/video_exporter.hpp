@@ -52,6 +52,8 @@ struct AVExport : VideoExportErrors {
                           const VideoExportCompletion& completion);
 };
 
+const ErrorCategory& videoExporterErrorCategory();
+const ErrorCategory& videoExportErrorsErrorCategory();
 std::error_code make_error_code(VideoExporter::Error error);
 std::error_code make_error_code(VideoExportErrors::Error error);
 

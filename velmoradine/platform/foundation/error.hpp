@@ -9,6 +9,7 @@
 #include <string_view>
 #include <system_error>
 #include <type_traits>
+#include <utility>
 
 namespace velmoradine {
 
@@ -61,11 +62,44 @@ class Error {
   std::string detail_;
 };
 
+// A value or the error that prevented it. A thin subclass rather than an
+// alias so that the type itself is [[nodiscard]]: a dropped Result is a
+// dropped failure, and every function returning one is checked for it.
 template <typename T>
-using Result = std::expected<T, Error>;
+class [[nodiscard]] Result : public std::expected<T, Error> {
+ public:
+  using std::expected<T, Error>::expected;
+  Result(std::expected<T, Error> other) : std::expected<T, Error>(std::move(other)) {}
+};
 
 inline std::unexpected<Error> failure(Error error) {
   return std::unexpected<Error>(std::move(error));
 }
 
 }  // namespace velmoradine
+
+// Propagation of failures in functions returning a Result (or any
+// std::expected with the same error type).
+//
+// VELMORADINE_TRY(expr): evaluates `expr` (a Result) and returns its error
+// from the enclosing function when it failed; its value is left untouched, so
+// `expr` may also name a Result that the function goes on to read.
+// VELMORADINE_ASSIGN_OR_RETURN(lhs, expr): evaluates `expr`, returns its error
+// when it failed, otherwise moves its value into `lhs`, which may be a
+// declaration (`auto name`, `const Data& name`) or an existing variable. It
+// expands to several statements: use it only directly inside a block.
+#define VELMORADINE_TRY(expr)                                                    \
+  do {                                                                           \
+    if (auto&& velmoradineTried = (expr); !velmoradineTried)                     \
+      return ::std::unexpected(                                                  \
+          ::std::forward<decltype(velmoradineTried)>(velmoradineTried).error()); \
+  } while (false)
+
+#define VELMORADINE_CONCAT_INNER(a, b) a##b
+#define VELMORADINE_CONCAT(a, b) VELMORADINE_CONCAT_INNER(a, b)
+#define VELMORADINE_ASSIGN_OR_RETURN(lhs, expr) \
+  VELMORADINE_ASSIGN_OR_RETURN_IMPL(VELMORADINE_CONCAT(velmoradineAssigned, __LINE__), lhs, expr)
+#define VELMORADINE_ASSIGN_OR_RETURN_IMPL(result, lhs, expr)          \
+  auto result = (expr);                                               \
+  if (!result) return ::std::unexpected(::std::move(result).error()); \
+  lhs = ::std::move(*result)

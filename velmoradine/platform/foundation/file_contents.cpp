@@ -66,9 +66,8 @@ Data makeZeroedData(std::size_t size) {
 }
 
 Result<Data> viewContents(const std::filesystem::path& path) {
-  auto file = FileView::open(path);
-  if (!file) return failure(file.error());
-  return Data::viewing(std::move(*file));
+  VELMORADINE_ASSIGN_OR_RETURN(auto file, FileView::open(path));
+  return Data::viewing(std::move(file));
 }
 
 Result<Data> readContents(const std::filesystem::path& path) {
@@ -89,9 +88,8 @@ Result<Data> readContents(const std::filesystem::path& path, std::size_t maximum
   }
 
   Data data = makeZeroedData(static_cast<std::size_t>(status.st_size));
-  auto filled = readInto(descriptor.get(), data, 0, path);
-  if (!filled) return failure(filled.error());
-  data.resize(*filled);
+  VELMORADINE_ASSIGN_OR_RETURN(const auto filled, readInto(descriptor.get(), data, 0, path));
+  data.resize(filled);
   // The file may have grown since it was measured.
   std::uint8_t chunk[kGrowthStep];
   while (true) {

@@ -178,9 +178,9 @@ Result<PropertyList> PropertyList::parse(const std::string& bytes) {
 // Only a regular file of sane size is read: a pipe or device named
 // Info.plist would block or never end.
 Result<PropertyList> PropertyList::read(const std::filesystem::path& path) {
-  Result<velmoradine::Data> contents = readContents(path, kLargestDocument);
-  if (!contents) return failure(contents.error());
-  return parse(std::string(contents->begin(), contents->end()));
+  VELMORADINE_ASSIGN_OR_RETURN(const velmoradine::Data contents,
+                               readContents(path, kLargestDocument));
+  return parse(std::string(contents.begin(), contents.end()));
 }
 
 std::string PropertyList::xml() const {

@@ -60,23 +60,20 @@ class TextTableParser {
   Result<std::map<std::string, std::string, std::less<>>> parse() {
     std::map<std::string, std::string, std::less<>> entries;
     for (;;) {
-      if (auto skipped = skipSpace(); !skipped) return failure(skipped.error());
+      VELMORADINE_TRY(skipSpace());
       if (at_ >= text_.size()) return entries;
-      auto key = token();
-      if (!key) return failure(key.error());
-      if (auto skipped = skipSpace(); !skipped) return failure(skipped.error());
-      std::string value = *key;
+      VELMORADINE_ASSIGN_OR_RETURN(std::string key, token());
+      VELMORADINE_TRY(skipSpace());
+      std::string value = key;
       if (peek() == '=') {
         ++at_;
-        if (auto skipped = skipSpace(); !skipped) return failure(skipped.error());
-        auto parsed = token();
-        if (!parsed) return failure(parsed.error());
-        value = *parsed;
-        if (auto skipped = skipSpace(); !skipped) return failure(skipped.error());
+        VELMORADINE_TRY(skipSpace());
+        VELMORADINE_ASSIGN_OR_RETURN(value, token());
+        VELMORADINE_TRY(skipSpace());
       }
       if (peek() != ';') return failure(malformed("expected ';' at offset " + std::to_string(at_)));
       ++at_;
-      entries.insert_or_assign(std::move(*key), std::move(value));
+      entries.insert_or_assign(std::move(key), std::move(value));
     }
   }
 
@@ -157,9 +154,8 @@ class TextTableParser {
 
 Result<StringTable> StringTable::parse(const std::string& bytes) {
   if (bytes.rfind("bplist00", 0) == 0 || bytes.find("<plist") != std::string::npos) {
-    auto list = PropertyList::parse(bytes);
-    if (!list) return failure(list.error());
-    const PropertyList::Dictionary* dictionary = list->dictionary();
+    VELMORADINE_ASSIGN_OR_RETURN(const PropertyList list, PropertyList::parse(bytes));
+    const PropertyList::Dictionary* dictionary = list.dictionary();
     if (!dictionary) return failure(malformed("string table is not a dictionary"));
     std::map<std::string, std::string, std::less<>> entries;
     for (const auto& [key, value] : *dictionary) {
@@ -177,9 +173,8 @@ Result<StringTable> StringTable::parse(const std::string& bytes) {
   } else if (text.rfind("\xEF\xBB\xBF", 0) == 0) {
     text.erase(0, 3);
   }
-  auto entries = TextTableParser(text).parse();
-  if (!entries) return failure(entries.error());
-  return StringTable(std::move(*entries));
+  VELMORADINE_ASSIGN_OR_RETURN(auto entries, TextTableParser(text).parse());
+  return StringTable(std::move(entries));
 }
 
 Result<StringTable> StringTable::read(const std::filesystem::path& path) {

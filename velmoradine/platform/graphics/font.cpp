@@ -1,10 +1,8 @@
 #include "velmoradine/platform/graphics/font.hpp"
 
-#include <pango/pangocairo.h>
-
 #include <memory>
 
-#include "velmoradine/platform/graphics/font_description.hpp"
+#include "velmoradine/platform/graphics/cairo_support.hpp"
 
 namespace velmoradine {
 
@@ -12,7 +10,7 @@ std::string Font::resolvedFamilyName() const {
   PangoFontMap* map = pango_cairo_font_map_get_default();
   std::unique_ptr<PangoContext, decltype(&g_object_unref)> context(
       pango_font_map_create_context(map), g_object_unref);
-  FontDescription description(*this, pointSize_);
+  painting::FontDescription description(*this, pointSize_);
   std::unique_ptr<PangoFont, decltype(&g_object_unref)> font(
       pango_font_map_load_font(map, context.get(), description.get()), g_object_unref);
   if (!font) return {};

@@ -1,11 +1,11 @@
-#include "velmoradine/platform/graphics/font_description.hpp"
-
 #include <algorithm>
 #include <cctype>
 #include <string>
 #include <string_view>
 
-namespace velmoradine {
+#include "velmoradine/platform/graphics/cairo_support.hpp"
+
+namespace velmoradine::painting {
 namespace {
 
 struct FaceSuffix {
@@ -79,7 +79,7 @@ FontDescription::~FontDescription() {
   pango_font_description_free(description_);
 }
 
-}  // namespace velmoradine
+}  // namespace velmoradine::painting
 
 #if defined(__SANITIZE_ADDRESS__)
 // fontconfig keeps its configuration and font caches for the life of the

@@ -8,34 +8,12 @@
 #include <cstring>
 #include <iterator>
 
+#include "velmoradine/platform/foundation/error_enumeration.hpp"
 #include "velmoradine/platform/foundation/fatal.hpp"
 #include "velmoradine/platform/foundation/file_contents.hpp"
 
 namespace velmoradine {
 namespace {
-
-class ImageErrorCategory final : public ErrorCategory {
- public:
-  const char* name() const noexcept override { return "VelmoradineImage"; }
-  std::string message(int value) const override {
-    switch (static_cast<ImageError>(value)) {
-      case ImageError::unreadableFile:
-        return "The image file could not be read";
-      case ImageError::unsupportedFormat:
-        return "The data is neither a PNG nor a JPEG image";
-      case ImageError::corruptData:
-        return "The image data is damaged";
-      case ImageError::tooLarge:
-        return "The image is too large";
-      case ImageError::encodingFailed:
-        return "The image could not be encoded";
-    }
-    return "Unknown image error";
-  }
-  std::string descriptionKey(int value, const std::string& detail) const override {
-    return detail.empty() ? message(value) : message(value) + ": " + detail;
-  }
-};
 
 using TjHandle = std::unique_ptr<void, decltype(&tjDestroy)>;
 
@@ -91,14 +69,15 @@ std::vector<std::uint8_t> unpremultipliedBytes(const Bitmap& bitmap) {
 
 }  // namespace
 
-const std::error_category& imageErrorCategory() {
-  static const auto& category = *new ImageErrorCategory;
-  return category;
-}
-
-std::error_code make_error_code(ImageError error) {
-  return {static_cast<int>(error), imageErrorCategory()};
-}
+VELMORADINE_DEFINE_ERROR_ENUMERATION(
+    ImageError, imageErrorCategory, "Velmoradine.Image",
+    {ImageError::unreadableFile, "The image file could not be read",
+     DetailInDescription::afterColon},
+    {ImageError::unsupportedFormat, "The data is neither a PNG nor a JPEG image",
+     DetailInDescription::afterColon},
+    {ImageError::corruptData, "The image data is damaged", DetailInDescription::afterColon},
+    {ImageError::tooLarge, "The image is too large", DetailInDescription::afterColon},
+    {ImageError::encodingFailed, "The image could not be encoded", DetailInDescription::afterColon})
 
 Image::Image(Bitmap pixels, double scale)
     : Image(std::make_shared<const Bitmap>(std::move(pixels)), scale) {}

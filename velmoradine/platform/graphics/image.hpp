@@ -24,7 +24,7 @@ enum class ImageError {
   tooLarge,
   encodingFailed,
 };
-const std::error_category& imageErrorCategory();
+const ErrorCategory& imageErrorCategory();
 std::error_code make_error_code(ImageError error);
 
 class Image {

@@ -178,9 +178,8 @@ std::string URLAsset::formatName() const {
 }
 
 Result<VideoFormatDescription> URLAsset::formatDescription(int trackID) const {
-  auto input = media::openInput(url_, true);
-  if (!input) return failure(input.error());
-  const AVFormatContext* format = input->get();
+  VELMORADINE_ASSIGN_OR_RETURN(const auto input, media::openInput(url_, true));
+  const AVFormatContext* format = input.get();
   for (unsigned i = 0; i < format->nb_streams; ++i) {
     const AVStream* stream = format->streams[i];
     if (trackIDOf(stream, i) == trackID && stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO) {

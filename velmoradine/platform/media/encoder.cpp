@@ -144,7 +144,7 @@ Result<void> Encoder::open(const std::filesystem::path& destination,
   auto opened = output_.open(destination, parameters, timeBase, context->framerate,
                              settings.optimizeForNetworkUse, settings.rotation);
   avcodec_parameters_free(&parameters);
-  if (!opened) return opened;
+  VELMORADINE_TRY(opened);
   packet_ = makePacket();
   return {};
 }
@@ -165,7 +165,7 @@ Result<void> Encoder::drain() {
     packet_->duration = 1;
     auto written = output_.write(packet_.get(), codec_->time_base);
     av_packet_unref(packet_.get());
-    if (!written) return written;
+    VELMORADINE_TRY(written);
   }
 }
 

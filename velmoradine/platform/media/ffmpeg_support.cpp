@@ -170,11 +170,9 @@ int transformRotation(const AffineTransform& transform) {
 
 Result<std::unique_ptr<VideoReader>> VideoReader::open(const std::filesystem::path& path,
                                                        Options options) {
-  auto input = openInput(path);
-  if (!input) return failure(input.error());
   std::unique_ptr<VideoReader> reader(new VideoReader());
   reader->path_ = path;
-  reader->format_ = std::move(*input);
+  VELMORADINE_ASSIGN_OR_RETURN(reader->format_, openInput(path));
   AVFormatContext* format = reader->format_.get();
   const AVCodec* decoder = nullptr;
   int index = options.streamIndex;
@@ -275,15 +273,13 @@ Result<AVFrame*> VideoReader::nextFrame() {
     if (result != AVERROR(EAGAIN)) {
       return failure(Error(MediaError::decodeFailed, ffmpegErrorText(result)));
     }
-    auto sent = sendNextPacket();
-    if (!sent) return failure(sent.error());
+    VELMORADINE_TRY(sendNextPacket());
   }
 }
 
 Result<AVFrame*> VideoReader::firstFrameQuickly() {
-  auto sent = sendNextPacket();
-  if (!sent) return failure(sent.error());
-  if (*sent) {
+  VELMORADINE_ASSIGN_OR_RETURN(const bool sent, sendNextPacket());
+  if (sent) {
     draining_ = true;
     avcodec_send_packet(codec_.get(), nullptr);
   }

@@ -95,9 +95,8 @@ Result<FramePtr> toI420(const AVFrame* frame, const YCbCrCoding& coding) {
   } else if (coding != YCbCrCoding{}) {
     return failure(Error(MediaError::decodeFailed, "unsupported pixel format"));
   } else {
-    auto picture = scaleToBGRA(frame);
-    if (!picture) return failure(picture.error());
-    convertBGRAToI420(picture->data(), picture->stride(), converted.get());
+    VELMORADINE_ASSIGN_OR_RETURN(const auto picture, scaleToBGRA(frame));
+    convertBGRAToI420(picture.data(), picture.stride(), converted.get());
   }
   return converted;
 }

@@ -38,30 +38,28 @@ Result<Bitmap> AssetImageGenerator::copyImage(const MediaTime& requestedTime,
   // The opening frame is what previews ask for: one decoder thread and a
   // drained first packet answer it without decoding a reordering window.
   if (!(MediaTime::zero() < sourceTime)) {
-    auto reader = media::VideoReader::open(segment->sourcePath,
-                                           {.threads = 1, .streamIndex = segment->streamIndex});
-    if (!reader) return failure(reader.error());
-    auto frame = (*reader)->firstFrameQuickly();
-    if (!frame) return failure(frame.error());
-    if (*frame) {
+    VELMORADINE_ASSIGN_OR_RETURN(
+        auto reader, media::VideoReader::open(segment->sourcePath,
+                                              {.threads = 1, .streamIndex = segment->streamIndex}));
+    VELMORADINE_ASSIGN_OR_RETURN(AVFrame * frame, reader->firstFrameQuickly());
+    if (frame) {
       if (actualTime) *actualTime = segment->target.start;
-      return media::toBGRA(*frame, rotation);
+      return media::toBGRA(frame, rotation);
     }
   }
 
-  auto reader = media::VideoReader::open(segment->sourcePath,
-                                         {.threads = 0, .streamIndex = segment->streamIndex});
-  if (!reader) return failure(reader.error());
-  if (auto seeked = (*reader)->seek(sourceTime); !seeked) return failure(seeked.error());
+  VELMORADINE_ASSIGN_OR_RETURN(
+      auto reader, media::VideoReader::open(segment->sourcePath,
+                                            {.threads = 0, .streamIndex = segment->streamIndex}));
+  VELMORADINE_TRY(reader->seek(sourceTime));
   media::FramePtr shown;
   MediaTime shownTime;
   while (true) {
-    auto frame = (*reader)->nextFrame();
-    if (!frame) return failure(frame.error());
-    if (!*frame) break;
-    const MediaTime time = (*reader)->frameTime(*frame);
+    VELMORADINE_ASSIGN_OR_RETURN(AVFrame * frame, reader->nextFrame());
+    if (!frame) break;
+    const MediaTime time = reader->frameTime(frame);
     if (shown && time.isValid() && sourceTime < time) break;
-    shown = media::referenceFrame(*frame);
+    shown = media::referenceFrame(frame);
     shownTime = time;
     if (!time.isValid() || !(time < sourceTime)) break;
   }

@@ -1,6 +1,5 @@
 #include "velmoradine/platform/media/render_pipeline.hpp"
 
-#include <cairo.h>
 #include <libyuv.h>
 
 #include <cmath>
@@ -11,6 +10,7 @@
 #include <optional>
 #include <thread>
 
+#include "velmoradine/platform/graphics/bitmap_painting.hpp"
 #include "velmoradine/platform/graphics/image.hpp"
 #include "velmoradine/platform/media/encoder.hpp"
 #include "velmoradine/platform/media/ffmpeg_support.hpp"
@@ -38,7 +38,7 @@ class TrackSampler {
       return static_cast<const AVFrame*>(nullptr);
     const MediaTime sourceTime = segment.source.start + (time - segment.target.start);
     if (openedSegment_ != segmentIndex_) {
-      if (auto entered = enter(segment, sourceTime); !entered) return failure(entered.error());
+      VELMORADINE_TRY(enter(segment, sourceTime));
       openedSegment_ = segmentIndex_;
     }
     return advanceTo(sourceTime, segment);
@@ -54,10 +54,9 @@ class TrackSampler {
                            previousSourceEnd_ == segment.source.start;
     previousSourceEnd_ = segment.source.end();
     if (continues) return {};
-    auto reader =
-        VideoReader::open(segment.sourcePath, {.threads = 0, .streamIndex = segment.streamIndex});
-    if (!reader) return failure(reader.error());
-    reader_ = std::move(*reader);
+    VELMORADINE_ASSIGN_OR_RETURN(
+        reader_,
+        VideoReader::open(segment.sourcePath, {.threads = 0, .streamIndex = segment.streamIndex}));
     current_.reset();
     upcoming_.reset();
     ended_ = false;
@@ -74,14 +73,13 @@ class TrackSampler {
         continue;
       }
       if (ended_) break;
-      auto frame = reader_->nextFrame();
-      if (!frame) return failure(frame.error());
-      if (!*frame) {
+      VELMORADINE_ASSIGN_OR_RETURN(AVFrame * frame, reader_->nextFrame());
+      if (!frame) {
         ended_ = true;
         continue;
       }
-      upcoming_ = referenceFrame(*frame);
-      upcomingTime_ = reader_->frameTime(*frame);
+      upcoming_ = referenceFrame(frame);
+      upcomingTime_ = reader_->frameTime(frame);
       if (!upcomingTime_.isValid())
         upcomingTime_ = currentTime_.isValid() ? currentTime_ : MediaTime::zero();
     }
@@ -219,49 +217,6 @@ void placeScaled(const AVFrame* source, const EvenRect& rect, AVFrame* target) {
                    right - left, bottom - top);
 }
 
-cairo_matrix_t toCairo(const AffineTransform& transform) {
-  cairo_matrix_t matrix;
-  cairo_matrix_init(&matrix, transform.a, transform.b, transform.c, transform.d, transform.tx,
-                    transform.ty);
-  return matrix;
-}
-
-// Paints `picture` onto `canvas` through `transform` with `opacity`, clipped
-// to `clip` with rounded corners of `radius` when a clip is given.
-void paint(Bitmap& canvas, const Bitmap& picture, const AffineTransform& transform, double opacity,
-           const std::optional<Rect>& clip = std::nullopt, double radius = 0) {
-  cairo_surface_t* target = cairo_image_surface_create_for_data(
-      canvas.data(), CAIRO_FORMAT_ARGB32, canvas.width(), canvas.height(), canvas.stride());
-  cairo_surface_t* source = cairo_image_surface_create_for_data(
-      const_cast<std::uint8_t*>(picture.data()), CAIRO_FORMAT_ARGB32, picture.width(),
-      picture.height(), picture.stride());
-  cairo_t* cr = cairo_create(target);
-  if (clip) {
-    const double x = clip->origin.x, y = clip->origin.y, w = clip->width(), h = clip->height();
-    const double r = std::min({radius, w / 2, h / 2});
-    if (r > 0) {
-      cairo_new_sub_path(cr);
-      cairo_arc(cr, x + w - r, y + r, r, -M_PI / 2, 0);
-      cairo_arc(cr, x + w - r, y + h - r, r, 0, M_PI / 2);
-      cairo_arc(cr, x + r, y + h - r, r, M_PI / 2, M_PI);
-      cairo_arc(cr, x + r, y + r, r, M_PI, 3 * M_PI / 2);
-      cairo_close_path(cr);
-    } else {
-      cairo_rectangle(cr, x, y, w, h);
-    }
-    cairo_clip(cr);
-  }
-  const cairo_matrix_t matrix = toCairo(transform);
-  cairo_transform(cr, &matrix);
-  cairo_set_source_surface(cr, source, 0, 0);
-  cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_GOOD);
-  cairo_paint_with_alpha(cr, opacity);
-  cairo_destroy(cr);
-  cairo_surface_destroy(source);
-  cairo_surface_flush(target);
-  cairo_surface_destroy(target);
-}
-
 Bitmap filled(int width, int height, std::uint32_t argb) {
   Bitmap buffer = Bitmap::uninitialized(width, height);
   libyuv::ARGBRect(buffer.data(), buffer.stride(), 0, 0, width, height, argb);
@@ -366,12 +321,11 @@ class Compositor {
     if (draws.size() == 1 && draws[0].opacity >= 0.999 && draws[0].transform.b == 0 &&
         draws[0].transform.c == 0 && draws[0].transform.a > 0 && draws[0].transform.d > 0) {
       const LayerDraw& draw = draws[0];
-      auto planar = toI420(draw.frame, coding_);
-      if (!planar) return planar;
+      VELMORADINE_ASSIGN_OR_RETURN(auto planar, toI420(draw.frame, coding_));
       const EvenRect rect = toEvenRect(
           draw.transform.apply(Rect(0, 0, double(draw.frame->width), double(draw.frame->height))));
       if (rect.x == 0 && rect.y == 0 && rect.width == width_ && rect.height == height_ &&
-          (*planar)->width == width_ && (*planar)->height == height_) {
+          planar->width == width_ && planar->height == height_) {
         return planar;
       }
       FramePtr canvas = allocateI420(width_, height_);
@@ -379,14 +333,13 @@ class Compositor {
           rect.y + rect.height < height_) {
         fill(canvas.get(), background);
       }
-      placeScaled(planar->get(), rect, canvas.get());
+      placeScaled(planar.get(), rect, canvas.get());
       return canvas;
     }
     Bitmap canvas = filled(width_, height_, background | 0xff000000);
     for (const auto& draw : draws) {
-      auto picture = toBGRA(draw.frame, 0);
-      if (!picture) return failure(picture.error());
-      paint(canvas, *picture, draw.transform, draw.opacity);
+      VELMORADINE_ASSIGN_OR_RETURN(const auto picture, toBGRA(draw.frame, 0));
+      paintBitmap(canvas, picture, draw.transform, draw.opacity);
     }
     FramePtr frame = allocateI420(width_, height_);
     convertBGRAToI420(canvas.data(), canvas.stride(), frame.get());
@@ -424,13 +377,12 @@ class Compositor {
     }
     Bitmap canvas =
         plan_->below.isNull() ? filled(width_, height_, 0xff000000) : plan_->below.clone();
-    auto picture = toBGRA(video.get(), 0);
-    if (!picture) return failure(picture.error());
+    VELMORADINE_ASSIGN_OR_RETURN(const auto picture, toBGRA(video.get(), 0));
     const AffineTransform place =
-        AffineTransform::makeScale(target.width() / picture->width(),
-                                   target.height() / picture->height())
+        AffineTransform::makeScale(target.width() / picture.width(),
+                                   target.height() / picture.height())
             .concatenating(AffineTransform::makeTranslation(target.origin.x, target.origin.y));
-    paint(canvas, *picture, place, plan_->videoOpacity, target, plan_->videoCornerRadius);
+    paintBitmap(canvas, picture, place, plan_->videoOpacity, target, plan_->videoCornerRadius);
     if (!plan_->above.isNull()) {
       libyuv::ARGBBlend(plan_->above.data(), plan_->above.stride(), canvas.data(), canvas.stride(),
                         canvas.data(), canvas.stride(), width_, height_);
@@ -443,12 +395,11 @@ class Compositor {
   // A tree the split form cannot handle: the renderer redraws what changes
   // around the new picture, over an opaque black ground as the video shows.
   Result<FramePtr> drawWholeTree(const AVFrame* video) {
-    auto picture = toBGRA(video, 0);
-    if (!picture) return failure(picture.error());
-    picture->setOpaque(true);
-    plan_->videoLayer->setContents(Image(std::move(*picture)));
+    VELMORADINE_ASSIGN_OR_RETURN(auto picture, toBGRA(video, 0));
+    picture.setOpaque(true);
+    plan_->videoLayer->setContents(Image(std::move(picture)));
     Bitmap canvas(width_, height_);
-    if (auto drawn = plan_->tree->render(canvas); !drawn) return failure(drawn.error());
+    VELMORADINE_TRY(plan_->tree->render(canvas));
     Bitmap ground = filled(width_, height_, 0xff000000);
     libyuv::ARGBBlend(canvas.data(), canvas.stride(), ground.data(), ground.stride(), ground.data(),
                       ground.stride(), width_, height_);
@@ -555,10 +506,10 @@ Result<void> renderExport(const ExportJob& job, VideoEncoderSettings settings) {
   }
   const YCbCrCoding coding = outputCoding(job);
   Compositor compositor(job, canvasWidth, canvasHeight, coding);
-  if (auto prepared = compositor.prepare(); !prepared) return prepared;
+  VELMORADINE_TRY(compositor.prepare());
 
   Encoder encoder;
-  if (auto opened = encoder.open(job.output, settings, coding); !opened) return opened;
+  VELMORADINE_TRY(encoder.open(job.output, settings, coding));
 
   FrameQueue queue;
   std::atomic<bool> stop{false};

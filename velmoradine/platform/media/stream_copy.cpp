@@ -103,15 +103,14 @@ Result<void> checkStreamCopy(const ExportJob& job, bool requireWholeTracks) {
     if (segment.target.start != expectedStart)
       return failure(notCopyable("the segments are not in sequence"));
     expectedStart = segment.target.end();
-    auto input = openInput(segment.sourcePath, true);
-    if (!input) return failure(input.error());
-    if (segment.streamIndex < 0 || segment.streamIndex >= static_cast<int>((*input)->nb_streams)) {
+    VELMORADINE_ASSIGN_OR_RETURN(auto input, openInput(segment.sourcePath, true));
+    if (segment.streamIndex < 0 || segment.streamIndex >= static_cast<int>(input->nb_streams)) {
       return failure(Error(MediaError::noVideoTrack));
     }
-    const AVStream* stream = (*input)->streams[segment.streamIndex];
+    const AVStream* stream = input->streams[segment.streamIndex];
     if (stream->codecpar->codec_id != AV_CODEC_ID_H264)
       return failure(notCopyable("a source is not H.264"));
-    const MediaTime whole = streamDuration(input->get(), stream);
+    const MediaTime whole = streamDuration(input.get(), stream);
     if (segment.source.start != MediaTime::zero() || segment.source.duration != whole) {
       if (requireWholeTracks) return failure(notCopyable("a segment is part of a track"));
       return failure(notCopyable("pass-through copies whole tracks only"));
@@ -121,7 +120,7 @@ Result<void> checkStreamCopy(const ExportJob& job, bool requireWholeTracks) {
       return failure(notCopyable("the sources' parameters differ"));
     auto packet = makePacket();
     int result;
-    while ((result = av_read_frame(input->get(), packet.get())) >= 0 &&
+    while ((result = av_read_frame(input.get(), packet.get())) >= 0 &&
            packet->stream_index != segment.streamIndex) {
       av_packet_unref(packet.get());
     }
@@ -129,7 +128,7 @@ Result<void> checkStreamCopy(const ExportJob& job, bool requireWholeTracks) {
     const bool idr = (packet->flags & AV_PKT_FLAG_KEY) && holdsIDR(packet.get(), stream->codecpar);
     if (!idr) return failure(notCopyable("a source does not open with an IDR picture"));
     if (!first) {
-      reference = std::move(*input);
+      reference = std::move(input);
       first = stream;
     }
   }
@@ -145,22 +144,20 @@ Result<void> streamCopyExport(const ExportJob& job) {
   const double totalSeconds = job.duration.seconds();
   for (std::size_t index = 0; index < segments.size(); ++index) {
     const TrackSegment& segment = segments[index];
-    auto input = openInput(segment.sourcePath);
-    if (!input) return failure(input.error());
-    AVStream* stream = (*input)->streams[segment.streamIndex];
+    VELMORADINE_ASSIGN_OR_RETURN(auto input, openInput(segment.sourcePath));
+    AVStream* stream = input->streams[segment.streamIndex];
     const std::int64_t ticks = frameTicks(stream);
     if (index == 0) {
-      auto opened =
-          output.open(job.output, stream->codecpar, stream->time_base, stream->avg_frame_rate,
-                      job.optimizeForNetworkUse, job.videoComposition ? 0 : streamRotation(stream));
-      if (!opened) return opened;
+      VELMORADINE_TRY(output.open(job.output, stream->codecpar, stream->time_base,
+                                  stream->avg_frame_rate, job.optimizeForNetworkUse,
+                                  job.videoComposition ? 0 : streamRotation(stream)));
     }
     const std::int64_t start = stream->start_time == AV_NOPTS_VALUE ? 0 : stream->start_time;
     auto packet = makePacket();
     std::int64_t frames = 0;
     while (true) {
       if (job.cancelled && *job.cancelled) return failure(Error(MediaError::cancelled));
-      const int result = av_read_frame(input->get(), packet.get());
+      const int result = av_read_frame(input.get(), packet.get());
       if (result == AVERROR_EOF) break;
       if (result < 0) return failure(Error(MediaError::decodeFailed, ffmpegErrorText(result)));
       if (packet->stream_index != segment.streamIndex) {

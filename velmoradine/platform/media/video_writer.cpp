@@ -14,7 +14,7 @@ VideoWriter::~VideoWriter() {
 Result<std::unique_ptr<VideoWriter>> VideoWriter::create(const std::filesystem::path& url,
                                                          const VideoEncoderSettings& settings) {
   std::unique_ptr<VideoWriter> writer(new VideoWriter());
-  if (auto opened = writer->encoder_->open(url, settings); !opened) return failure(opened.error());
+  VELMORADINE_TRY(writer->encoder_->open(url, settings));
   return writer;
 }
 

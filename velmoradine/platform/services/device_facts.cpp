@@ -1,6 +1,5 @@
 #include "velmoradine/platform/services/device_facts.hpp"
 
-#include <openssl/evp.h>
 #include <sys/utsname.h>
 
 #include <algorithm>
@@ -8,6 +7,8 @@
 #include <cctype>
 #include <charconv>
 #include <fstream>
+
+#include "velmoradine/platform/foundation/digest.hpp"
 
 namespace velmoradine::device_facts {
 namespace {
@@ -94,11 +95,11 @@ std::optional<UUID> identifierForVendor(const std::optional<std::string>& bundle
 UUID nameBasedUUID(const UUID& space, std::string_view name) {
   std::string input(space.bytes().begin(), space.bytes().end());
   input.append(name);
-  std::array<unsigned char, EVP_MAX_MD_SIZE> digest{};
-  unsigned int length = 0;
-  EVP_Digest(input.data(), input.size(), digest.data(), &length, EVP_sha1(), nullptr);
+  const auto digest =
+      digestOf(DigestAlgorithm::sha1,
+               std::span(reinterpret_cast<const std::uint8_t*>(input.data()), input.size()));
   UUID::Bytes bytes{};
-  std::copy_n(digest.begin(), bytes.size(), bytes.begin());
+  if (digest) std::copy_n(digest->begin(), bytes.size(), bytes.begin());
   bytes[6] = static_cast<std::uint8_t>((bytes[6] & 0x0F) | 0x50);
   bytes[8] = static_cast<std::uint8_t>((bytes[8] & 0x3F) | 0x80);
   return UUID(bytes);
