@@ -524,12 +524,13 @@ void Database::insertEvents(std::int64_t applicationId, const std::optional<std:
   }
 }
 
-std::vector<StoredEvent> Database::events(std::int64_t applicationId, std::int64_t afterId) {
+std::vector<StoredEvent> Database::events(std::int64_t applicationId, std::int64_t afterId,
+                                          std::int64_t limit) {
   std::lock_guard lock(mutex_);
   auto query = statement(
       "SELECT id, received_at, user_id, body FROM events WHERE application_id = ?1 AND id > ?2 "
-      "ORDER BY id");
-  query.bind(1, applicationId).bind(2, afterId);
+      "ORDER BY id LIMIT ?3");
+  query.bind(1, applicationId).bind(2, afterId).bind(3, limit);
   std::vector<StoredEvent> events;
   while (query.step()) {
     events.push_back(

@@ -129,8 +129,10 @@ class Database {
   // Stores a batch in one transaction: all of it or nothing.
   void insertEvents(std::int64_t applicationId, const std::optional<std::string>& userId,
                     std::int64_t receivedAt, const std::vector<std::string>& bodies);
-  // The application's events with an id above `afterId`, oldest first.
-  std::vector<StoredEvent> events(std::int64_t applicationId, std::int64_t afterId);
+  // The application's first `limit` events with an id above `afterId`,
+  // oldest first.
+  std::vector<StoredEvent> events(std::int64_t applicationId, std::int64_t afterId,
+                                  std::int64_t limit);
 
  private:
   class Statement;

@@ -3,12 +3,8 @@
 // the getting-started page and the site icon. Every miss under /s/ gets the
 // HTML 404 page.
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <array>
 #include <charconv>
-#include <memory>
 
 #include "server/app_cta_page.hpp"
 #include "server/context.hpp"
@@ -16,62 +12,12 @@
 #include "server/html_page.hpp"
 #include "server/http_support.hpp"
 #include "server/link_page.hpp"
+#include "server/media.hpp"
 #include "server/oembed.hpp"
 
 namespace velmoradine::devserver {
 
 namespace {
-
-// Brings the request's byte ranges within a file of `size` bytes, as
-// RFC 9110 says: an end past the file ends at its last byte. False when no
-// range can be served. The HTTP library checks ranges against in-memory
-// bodies only, not against the streamed files served here.
-bool fitRanges(httplib::Ranges& ranges, std::size_t size) {
-  auto length = static_cast<ssize_t>(size);
-  for (auto& [first, last] : ranges) {
-    if (first == -1) {
-      if (last <= 0 || length == 0) return false;
-      continue;
-    }
-    if (first >= length) return false;
-    if (last == -1 || last >= length) last = length - 1;
-  }
-  return true;
-}
-
-void serveFile(const httplib::Request& request, httplib::Response& response, const Storage& storage,
-               const ShareFile& file) {
-  int descriptor = storage.openForReading(file.storageKey);
-  struct stat status {};
-  if (descriptor < 0 || fstat(descriptor, &status) != 0) {
-    if (descriptor >= 0) ::close(descriptor);
-    replyNotFoundPage(response, "This file is not available.");
-    return;
-  }
-  // The library applies the request's ranges after the handler returns; the
-  // request object is the library's own mutable one, handed over as const.
-  auto& ranges = const_cast<httplib::Request&>(request).ranges;
-  if (!fitRanges(ranges, static_cast<std::size_t>(status.st_size))) {
-    ::close(descriptor);
-    ranges.clear();
-    response.status = 416;
-    response.set_header("Content-Range", "bytes */" + std::to_string(status.st_size));
-    return;
-  }
-  // The status stays unset: the library answers 200, 206 or 416 by the
-  // request's Range header.
-  response.set_header("Accept-Ranges", "bytes");
-  response.set_content_provider(
-      static_cast<std::size_t>(status.st_size), file.contentType,
-      [descriptor](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
-        std::array<char, 256 * 1024> buffer;
-        ssize_t count = ::pread(descriptor, buffer.data(), std::min(length, buffer.size()),
-                                static_cast<off_t>(offset));
-        if (count <= 0) return false;
-        return sink.write(buffer.data(), static_cast<std::size_t>(count));
-      },
-      [descriptor](bool) { ::close(descriptor); });
-}
 
 struct DocumentationPage {
   std::string_view identifier;
@@ -162,7 +108,8 @@ void registerPageRoutes(httplib::Server& server, ServerContext& context) {
       replyNotFoundPage(response, "This share does not exist or is not ready yet.");
       return;
     }
-    replyHtml(response, 200, linkPage(*share, context.baseURL(request)));
+    replyRevalidated(request, response, linkPage(*share, context.baseURL(request)),
+                     "text/html; charset=utf-8", std::chrono::seconds(60));
   });
 
   server.Get(std::string(kLink) + "/(video|preview)",
@@ -172,8 +119,10 @@ void registerPageRoutes(httplib::Server& server, ServerContext& context) {
                  replyNotFoundPage(response, "This share does not exist or is not ready yet.");
                  return;
                }
-               serveFile(request, response, context.storage,
-                         request.matches[2] == "video" ? share->video : share->preview);
+               const auto& file = request.matches[2] == "video" ? share->video : share->preview;
+               if (!serveMedia(request, response, context.storage, context.mediaStreams, file)) {
+                 replyNotFoundPage(response, "This file is not available.");
+               }
              });
 
   server.Get(std::string(kLink) + "/embed",
@@ -183,7 +132,8 @@ void registerPageRoutes(httplib::Server& server, ServerContext& context) {
                  replyNotFoundPage(response, "This share does not exist or is not ready yet.");
                  return;
                }
-               replyHtml(response, 200, embedPage(*share, context.baseURL(request)));
+               replyRevalidated(request, response, embedPage(*share, context.baseURL(request)),
+                                "text/html; charset=utf-8", std::chrono::seconds(60));
              });
 
   // Registered after every route under /s/, which the library tries in order.
