@@ -19,6 +19,7 @@ int usageError(std::string_view command);
 
 int infoCommand(const Arguments& arguments);
 int renderLayersCommand(const Arguments& arguments);
+int renderCommand(const Arguments& arguments);
 // An error's description, with its detail in parentheses when it has one.
 std::string errorText(const Error& error);
 

@@ -29,6 +29,10 @@ constexpr std::array kCommands = {
             "Prints, as JSON, what the kit reads of a video file: duration, sizes,\n"
             "rotation, frame rate, codec, pixel format, colour tags and audio.",
             velmoradine::cli::probeCommand},
+    Command{"render", "UGC.json OUT.mp4",
+            "Renders a UGC described in JSON (docs/ugc.md) to one video, the way a host\n"
+            "application does, showing each scene's outcome and the join as they happen.",
+            velmoradine::cli::renderCommand},
     Command{"render-layers", "DESCRIPTION.json OUT.png",
             "Renders a JSON description of a layer tree to a PNG.",
             velmoradine::cli::renderLayersCommand},

@@ -2,6 +2,7 @@
 
 #include <chrono>
 
+#include "server/activation_sizes.hpp"
 #include "server/auth.hpp"
 #include "server/context.hpp"
 #include "server/crypto.hpp"
@@ -154,6 +155,8 @@ void registerApiRoutes(httplib::Server& server, ServerContext& context) {
     switch (context.database.activate(accepted->application.id, activate->shareable_access_token,
                                       activate->video_content, activate->preview_image)) {
       case ActivationResult::activated:
+        recordActivatedSizes(context.database, context.storage, accepted->application.id,
+                             activate->shareable_access_token);
         replyJson(response, 200, json::object());
         return;
       case ActivationResult::unknownShare:

@@ -37,11 +37,11 @@ std::optional<std::string> contribUserId(const httplib::Request& request) {
 
 namespace velmoradine::devserver {
 
-std::optional<JsonRequest> acceptJsonRequest(const httplib::Request& request,
-                                             httplib::Response& response,
-                                             const httplib::ContentReader& reader,
-                                             Database& database, std::size_t maximumBodyBytes) {
-  BoundedBody body = readBoundedBody(reader, maximumBodyBytes);
+std::optional<JsonBodyRequest> acceptJsonBody(const httplib::Request& request,
+                                              httplib::Response& response,
+                                              const httplib::ContentReader& reader,
+                                              Database& database, std::size_t maximumBodyBytes) {
+  BoundedBody body = readBoundedBody(reader, maximumBodyBytes, announcedLength(request));
   if (!body.complete) response.set_header("Connection", "close");
   auto application = authenticate(request, response, database);
   if (!application) return std::nullopt;
@@ -59,13 +59,22 @@ std::optional<JsonRequest> acceptJsonRequest(const httplib::Request& request,
                "The body must be sent with \"Content-Type: application/json\".");
     return std::nullopt;
   }
+  return JsonBodyRequest{std::move(*application), std::move(body.bytes)};
+}
+
+std::optional<JsonRequest> acceptJsonRequest(const httplib::Request& request,
+                                             httplib::Response& response,
+                                             const httplib::ContentReader& reader,
+                                             Database& database, std::size_t maximumBodyBytes) {
+  auto accepted = acceptJsonBody(request, response, reader, database, maximumBodyBytes);
+  if (!accepted) return std::nullopt;
   std::string problem;
-  auto json = parseJson(body.bytes, problem);
+  auto json = parseJson(accepted->body, problem);
   if (!json) {
     replyError(response, 400, "malformed_json", problem);
     return std::nullopt;
   }
-  return JsonRequest{std::move(*application), std::move(*json)};
+  return JsonRequest{std::move(accepted->application), std::move(*json)};
 }
 
 }  // namespace velmoradine::devserver

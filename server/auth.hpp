@@ -26,15 +26,27 @@ std::optional<std::string> contribUserId(const httplib::Request& request);
 
 namespace velmoradine::devserver {
 
+// An authenticated request with a body declared as JSON, not parsed yet.
+struct JsonBodyRequest {
+  Application application;
+  std::string body;
+};
+
+// Reads the body (at most `maximumBodyBytes`), authenticates and checks
+// that the body is declared as JSON. On failure the error reply (401, 413,
+// 415 or 400) is written and nothing is given.
+std::optional<JsonBodyRequest> acceptJsonBody(const httplib::Request& request,
+                                              httplib::Response& response,
+                                              const httplib::ContentReader& reader,
+                                              Database& database, std::size_t maximumBodyBytes);
+
 // An authenticated request with a JSON body.
 struct JsonRequest {
   Application application;
   nlohmann::json body;
 };
 
-// Reads the body (at most `maximumBodyBytes`), authenticates, checks that
-// the body is declared and parses as JSON. On failure the error reply (401,
-// 413, 415 or 400) is written and nothing is given.
+// acceptJsonBody, with the body parsed as JSON (400 when it is not).
 std::optional<JsonRequest> acceptJsonRequest(const httplib::Request& request,
                                              httplib::Response& response,
                                              const httplib::ContentReader& reader,

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "server/database.hpp"
+#include "server/media.hpp"
 #include "server/options.hpp"
 #include "server/signing.hpp"
 #include "server/storage.hpp"
@@ -20,6 +21,7 @@ struct ServerContext {
   Database& database;
   Storage& storage;
   const UploadSigner& signer;
+  MediaStreams& mediaStreams;
   // The address the server listens on; set once before the first request.
   std::string listenBaseURL;
 

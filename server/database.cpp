@@ -53,6 +53,10 @@ CREATE TABLE IF NOT EXISTS events(
   user_id TEXT,
   received_at INTEGER NOT NULL,
   body TEXT NOT NULL);
+CREATE TABLE IF NOT EXISTS media_sizes(
+  storage_key TEXT PRIMARY KEY REFERENCES share_files(storage_key) ON DELETE CASCADE,
+  width INTEGER NOT NULL,
+  height INTEGER NOT NULL);
 CREATE INDEX IF NOT EXISTS events_by_application ON events(application_id, id);
 )sql";
 
@@ -127,6 +131,10 @@ class Database::Statement {
     auto data = reinterpret_cast<const char*>(sqlite3_column_text(statement_, column));
     return data == nullptr ? std::string()
                            : std::string(data, sqlite3_column_bytes(statement_, column));
+  }
+  std::optional<std::int64_t> optionalInteger(int column) {
+    if (sqlite3_column_type(statement_, column) == SQLITE_NULL) return std::nullopt;
+    return integer(column);
   }
   std::optional<std::string> optionalText(int column) {
     if (sqlite3_column_type(statement_, column) == SQLITE_NULL) return std::nullopt;
@@ -435,8 +443,10 @@ std::optional<PublicShare> Database::publicShare(std::string_view linkId) {
   std::lock_guard lock(mutex_);
   static const std::string sql =
       "SELECT f.storage_key, f.role, f.byte_size, f.checksum, f.content_type, f.stored, "
-      "f.active, s.title FROM share_files f JOIN shares s ON s.id = f.share_id "
-      "WHERE s.link_id = ?1";
+      "f.active, s.title, a.id, a.slug, a.cta_link, a.brand_color, a.background_color, m.width, "
+      "m.height FROM share_files f JOIN shares s ON s.id = f.share_id "
+      "JOIN applications a ON a.id = s.application_id "
+      "LEFT JOIN media_sizes m ON m.storage_key = f.storage_key WHERE s.link_id = ?1";
   auto query = statement(sql.c_str());
   query.bind(1, linkId);
   PublicShare share;
@@ -451,10 +461,46 @@ std::optional<PublicShare> Database::publicShare(std::string_view linkId) {
     if (!file.active) continue;
     ++activeFiles;
     share.title = query.text(7);
-    (*role == FileRole::videoContent ? share.video : share.preview) = std::move(file);
+    share.application = Application{query.integer(8), query.text(9), query.optionalText(10),
+                                    query.optionalText(11), query.optionalText(12)};
+    auto width = query.optionalInteger(13);
+    auto height = query.optionalInteger(14);
+    std::optional<PixelSize> size;
+    if (width && height) size = PixelSize{static_cast<int>(*width), static_cast<int>(*height)};
+    bool isVideo = *role == FileRole::videoContent;
+    (isVideo ? share.videoSize : share.previewSize) = size;
+    (isVideo ? share.video : share.preview) = std::move(file);
   }
   if (activeFiles != 2) return std::nullopt;
   return share;
+}
+
+std::vector<ShareFile> Database::activeFiles(std::int64_t applicationId,
+                                             std::string_view accessToken) {
+  std::lock_guard lock(mutex_);
+  static const std::string sql =
+      std::string(kFileColumns) +
+      "WHERE active = 1 AND share_id = "
+      "(SELECT id FROM shares WHERE access_token = ?1 AND application_id = ?2)";
+  auto query = statement(sql.c_str());
+  query.bind(1, accessToken).bind(2, applicationId);
+  std::vector<ShareFile> files;
+  while (query.step()) {
+    auto role = roleFromName(query.text(1));
+    if (!role) throw DatabaseError("a file has an unknown role");
+    files.push_back(ShareFile{query.text(0), *role, query.integer(2), query.text(3), query.text(4),
+                              query.integer(5) != 0, query.integer(6) != 0});
+  }
+  return files;
+}
+
+void Database::recordMediaSize(std::string_view storageKey, PixelSize size) {
+  std::lock_guard lock(mutex_);
+  statement("INSERT OR REPLACE INTO media_sizes(storage_key, width, height) VALUES(?1, ?2, ?3)")
+      .bind(1, storageKey)
+      .bind(2, std::int64_t{size.width})
+      .bind(3, std::int64_t{size.height})
+      .run();
 }
 
 void Database::insertEvents(std::int64_t applicationId, const std::optional<std::string>& userId,
@@ -478,12 +524,13 @@ void Database::insertEvents(std::int64_t applicationId, const std::optional<std:
   }
 }
 
-std::vector<StoredEvent> Database::events(std::int64_t applicationId, std::int64_t afterId) {
+std::vector<StoredEvent> Database::events(std::int64_t applicationId, std::int64_t afterId,
+                                          std::int64_t limit) {
   std::lock_guard lock(mutex_);
   auto query = statement(
       "SELECT id, received_at, user_id, body FROM events WHERE application_id = ?1 AND id > ?2 "
-      "ORDER BY id");
-  query.bind(1, applicationId).bind(2, afterId);
+      "ORDER BY id LIMIT ?3");
+  query.bind(1, applicationId).bind(2, afterId).bind(3, limit);
   std::vector<StoredEvent> events;
   while (query.step()) {
     events.push_back(

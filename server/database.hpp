@@ -17,6 +17,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "server/media_size.hpp"
 #include "server/options.hpp"
 
 struct sqlite3;
@@ -68,6 +69,11 @@ struct PublicShare {
   std::string title;
   ShareFile video;
   ShareFile preview;
+  // The application that shared it, whose settings shape the page.
+  Application application;
+  // Read from the files when they were activated; none when unreadable.
+  std::optional<PixelSize> videoSize;
+  std::optional<PixelSize> previewSize;
 };
 
 struct StoredEvent {
@@ -115,12 +121,18 @@ class Database {
   std::optional<std::vector<std::string>> deleteShare(std::int64_t applicationId,
                                                       std::string_view accessToken);
   std::optional<PublicShare> publicShare(std::string_view linkId);
+  // The activated files of the application's share with that token.
+  std::vector<ShareFile> activeFiles(std::int64_t applicationId, std::string_view accessToken);
+  // Keeps the pixel size read from a stored file; nothing when the file is gone.
+  void recordMediaSize(std::string_view storageKey, PixelSize size);
 
   // Stores a batch in one transaction: all of it or nothing.
   void insertEvents(std::int64_t applicationId, const std::optional<std::string>& userId,
                     std::int64_t receivedAt, const std::vector<std::string>& bodies);
-  // The application's events with an id above `afterId`, oldest first.
-  std::vector<StoredEvent> events(std::int64_t applicationId, std::int64_t afterId);
+  // The application's first `limit` events with an id above `afterId`,
+  // oldest first.
+  std::vector<StoredEvent> events(std::int64_t applicationId, std::int64_t afterId,
+                                  std::int64_t limit);
 
  private:
   class Statement;

@@ -12,6 +12,7 @@
 #include "server/crypto.hpp"
 #include "server/database.hpp"
 #include "server/fault_injection.hpp"
+#include "server/guarded_server.hpp"
 #include "server/http_support.hpp"
 #include "server/signing.hpp"
 #include "server/storage.hpp"
@@ -23,20 +24,6 @@ namespace {
 // Bodies beyond this are refused by the HTTP library itself; the routes
 // apply their own, tighter limits.
 constexpr std::size_t kLibraryPayloadSlackBytes = 64 * 1024 * 1024;
-
-// The library's stop() does nothing until the accept loop has started; this
-// one also works between bind and listen, so a signal that arrives just
-// after start-up is not lost.
-class StoppableServer : public httplib::Server {
- public:
-  void stopAccepting() {
-    socket_t socket = svr_sock_.exchange(INVALID_SOCKET);
-    if (socket != INVALID_SOCKET) {
-      ::shutdown(socket, SHUT_RDWR);
-      ::close(socket);
-    }
-  }
-};
 
 // An exclusive lock on DIR/devserver.lock, held for the server's lifetime.
 class DirectoryLock {
@@ -91,7 +78,9 @@ struct DevServer::State {
         storage(options.dataDirectory / "storage", *database),
         signer(database->setting("upload_signing_key", hexEncode(randomBytes(32)))),
         faults(options.faults),
-        context{options, *database, storage, signer, {}} {}
+        mediaStreams(options.connections.maxMediaStreams),
+        context{options, *database, storage, signer, mediaStreams, {}},
+        server(options.connections, options.threads) {}
 
   Options options;
   DirectoryLock lock;
@@ -99,8 +88,9 @@ struct DevServer::State {
   Storage storage;
   UploadSigner signer;
   FaultInjector faults;
+  MediaStreams mediaStreams;
   ServerContext context;
-  StoppableServer server;
+  GuardedServer server;
   int port = -1;
 };
 
@@ -113,15 +103,13 @@ DevServer::DevServer(Options options) {
     throw StartupError(error.what());
   }
   auto& server = state_->server;
-  int threads = state_->options.threads;
-  server.new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
   server.set_payload_max_length(state_->options.maxUploadBytes + kLibraryPayloadSlackBytes);
+  // Only for the Keep-Alive header the library writes: the connections
+  // themselves are served by GuardedServer.
   server.set_keep_alive_max_count(1000);
-  // Stopping waits for idle kept-alive connections to time out; a short
-  // window keeps Ctrl-C prompt while clients still reuse their connections.
-  server.set_keep_alive_timeout(2);
-  server.set_read_timeout(30);
-  server.set_write_timeout(30);
+  server.set_keep_alive_timeout(
+      std::chrono::duration_cast<std::chrono::seconds>(state_->options.connections.keepAliveTimeout)
+          .count());
   server.set_tcp_nodelay(true);
   // The library's default also sets SO_REUSEPORT, which would let a second
   // server bind a port that is in use instead of failing.

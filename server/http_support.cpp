@@ -1,5 +1,11 @@
 #include "server/http_support.hpp"
 
+#include <algorithm>
+#include <charconv>
+
+#include "server/crypto.hpp"
+#include "server/validators.hpp"
+
 namespace velmoradine::devserver {
 
 namespace {
@@ -36,8 +42,10 @@ void replyErrorAndClose(httplib::Response& response, int status, std::string_vie
   response.set_header("Connection", "close");
 }
 
-BoundedBody readBoundedBody(const httplib::ContentReader& reader, std::size_t limit) {
+BoundedBody readBoundedBody(const httplib::ContentReader& reader, std::size_t limit,
+                            std::size_t expected) {
   BoundedBody body;
+  body.bytes.reserve(std::min(expected, limit));
   std::size_t seen = 0;
   bool ok = reader([&](const char* data, std::size_t size) {
     seen += size;
@@ -51,6 +59,13 @@ BoundedBody readBoundedBody(const httplib::ContentReader& reader, std::size_t li
   });
   body.complete = ok;
   return body;
+}
+
+std::size_t announcedLength(const httplib::Request& request) {
+  std::string text = request.get_header_value("Content-Length");
+  std::size_t length = 0;
+  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), length);
+  return error == std::errc() && end == text.data() + text.size() ? length : 0;
 }
 
 bool hasJsonContentType(const httplib::Request& request) {
@@ -91,6 +106,27 @@ std::string baseURLFor(const httplib::Request& request, const Options& options,
   std::string host = request.get_header_value("Host");
   if (isValidHost(host)) return "http://" + host + "/";
   return listenBaseURL;
+}
+
+void replyRevalidated(const httplib::Request& request, httplib::Response& response,
+                      std::string body, const std::string& contentType,
+                      std::chrono::seconds maxAge) {
+  Validators validators{"W/\"" + md5Base64(body) + "\"", std::nullopt};
+  setValidators(response, validators);
+  response.set_header("Cache-Control", "public, max-age=" + std::to_string(maxAge.count()));
+  response.set_header("Vary", "Accept-Encoding");
+  switch (evaluatePreconditions(request, validators)) {
+    case Precondition::notModified:
+      response.status = 304;
+      return;
+    case Precondition::failed:
+      response.status = 412;
+      return;
+    case Precondition::proceed:
+      response.status = 200;
+      response.set_content(std::move(body), contentType);
+      return;
+  }
 }
 
 std::string htmlEscape(std::string_view text) {

@@ -5,6 +5,7 @@
 
 #include <httplib.h>
 
+#include <chrono>
 #include <cstddef>
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -39,7 +40,12 @@ struct BoundedBody {
   bool tooLarge = false;
   bool complete = true;
 };
-BoundedBody readBoundedBody(const httplib::ContentReader& reader, std::size_t limit);
+// `expected`, the announced length when there is one, is reserved up front
+// (within the limit), so a large body is not copied as it grows.
+BoundedBody readBoundedBody(const httplib::ContentReader& reader, std::size_t limit,
+                            std::size_t expected = 0);
+// The request's Content-Length, or 0.
+std::size_t announcedLength(const httplib::Request& request);
 
 bool hasJsonContentType(const httplib::Request& request);
 
@@ -52,5 +58,18 @@ std::string baseURLFor(const httplib::Request& request, const Options& options,
                        const std::string& listenBaseURL);
 
 std::string htmlEscape(std::string_view text);
+
+// The connection layer hands a request's Range header to the routes under
+// this name: the HTTP library would answer a Range it cannot parse with 416
+// before any route sees it, where HTTP says to ignore it.
+inline constexpr const char* kDeferredRangeHeader = "Velmoradine-Deferred-Range";
+
+// Replies 200 with `body`, which caches for `maxAge` and is then revalidated
+// by its content: a weak entity tag (the library compresses text for
+// clients that accept it, so the bytes sent differ by Accept-Encoding, hence
+// also "Vary: Accept-Encoding"), and 304 to a request that names the tag.
+void replyRevalidated(const httplib::Request& request, httplib::Response& response,
+                      std::string body, const std::string& contentType,
+                      std::chrono::seconds maxAge);
 
 }  // namespace velmoradine::devserver

@@ -53,7 +53,16 @@ std::string usage() {
                             Host of each request)
   --upload-ttl SECONDS      how long an upload address stays valid (default 3600)
   --max-upload-bytes N      largest file a share may announce (default 1073741824)
-  --threads N               worker threads (default 16)
+  --threads N               worker threads started up front (default 16); more
+                            start on demand, one per connection
+  --max-connections N       connections served at once (default 1024)
+  --max-media-streams N     video and preview replies sent at once; more get
+                            503 (default 256)
+  --header-timeout-ms MS    deadline for a request's headers (default 10000)
+  --body-timeout-ms MS      deadline for a request body, plus one second per
+                            64 KiB received (default 30000)
+  --write-timeout-ms MS     a reply that cannot send for this long is dropped
+                            (default 30000)
   --fault-seed N            seed of the fault decisions (default 0)
   --fault-delay-ms N        delay every matching reply by N milliseconds
   --fault-status CODE       status of injected failures
@@ -100,6 +109,26 @@ std::expected<Options, std::string> parseOptions(std::span<const std::string_vie
         return std::string(flag) + " takes a number between 0 and 1, not \"" + std::string(value) +
                "\"";
       options.faults.*field = *parsed;
+      return std::nullopt;
+    };
+  };
+  auto count = [&](int ConnectionOptions::*field, int lowest, int highest) {
+    return [&, field, lowest, highest](std::string_view flag,
+                                       std::string_view value) -> std::optional<std::string> {
+      auto parsed = parseInteger<int>(value);
+      if (!parsed || *parsed < lowest || *parsed > highest)
+        return std::string(flag) + " takes a count between " + std::to_string(lowest) + " and " +
+               std::to_string(highest);
+      options.connections.*field = *parsed;
+      return std::nullopt;
+    };
+  };
+  auto milliseconds = [&](std::chrono::milliseconds ConnectionOptions::*field) {
+    return [&, field](std::string_view flag, std::string_view value) -> std::optional<std::string> {
+      auto parsed = parseInteger<std::int64_t>(value);
+      if (!parsed || *parsed < 1 || *parsed > 3600000)
+        return std::string(flag) + " takes milliseconds between 1 and 3600000";
+      options.connections.*field = std::chrono::milliseconds(*parsed);
       return std::nullopt;
     };
   };
@@ -183,6 +212,11 @@ std::expected<Options, std::string> parseOptions(std::span<const std::string_vie
          options.threads = *threads;
          return std::nullopt;
        }},
+      {"--max-connections", count(&ConnectionOptions::maxConnections, 1, 65536)},
+      {"--max-media-streams", count(&ConnectionOptions::maxMediaStreams, 1, 65536)},
+      {"--header-timeout-ms", milliseconds(&ConnectionOptions::headerTimeout)},
+      {"--body-timeout-ms", milliseconds(&ConnectionOptions::bodyTimeout)},
+      {"--write-timeout-ms", milliseconds(&ConnectionOptions::writeTimeout)},
       {"--fault-seed",
        [&](std::string_view flag, std::string_view value) -> std::optional<std::string> {
          auto seed = parseInteger<std::uint64_t>(value);

@@ -2,6 +2,7 @@
 
 // The devserver's command line.
 
+#include <chrono>
 #include <cstdint>
 #include <expected>
 #include <filesystem>
@@ -40,6 +41,26 @@ struct FaultOptions {
   bool active() const { return delayMilliseconds > 0 || rate > 0 || dropRate > 0; }
 };
 
+// How connections are served: limits that keep slow or hostile clients from
+// holding the threads other requests need.
+struct ConnectionOptions {
+  // Connections served at once; each has its own thread, started on demand.
+  int maxConnections = 1024;
+  // Video and preview bodies sent at once; more are answered 503.
+  int maxMediaStreams = 256;
+  // A request's headers must arrive within this time of its first byte (a
+  // new connection must also send that byte within it).
+  std::chrono::milliseconds headerTimeout{10000};
+  // A request body may take this long plus one second for every
+  // `bodyMinBytesPerSecond` bytes that arrived.
+  std::chrono::milliseconds bodyTimeout{30000};
+  std::uint64_t bodyMinBytesPerSecond = 64 * 1024;
+  // A reply that cannot send any byte for this long is abandoned.
+  std::chrono::milliseconds writeTimeout{30000};
+  // How long a kept-alive connection may stay idle between requests.
+  std::chrono::milliseconds keepAliveTimeout{2000};
+};
+
 struct Options {
   std::filesystem::path dataDirectory;
   std::string host = "127.0.0.1";
@@ -51,6 +72,7 @@ struct Options {
   std::int64_t uploadTimeToLiveSeconds = 3600;
   std::uint64_t maxUploadBytes = std::uint64_t{1} << 30;
   int threads = 16;
+  ConnectionOptions connections;
   FaultOptions faults;
   bool help = false;
 };

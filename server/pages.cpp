@@ -1,128 +1,23 @@
-// Public pages: share links with their files, the call-to-action page of an
-// application, documentation pages and the getting-started page.
-
-#include <sys/stat.h>
-#include <unistd.h>
+// Public pages: share links with their files, embeddable player and oEmbed
+// endpoint, the call-to-action page of an application, documentation pages,
+// the getting-started page and the site icon. Every miss under /s/ gets the
+// HTML 404 page.
 
 #include <array>
-#include <memory>
-#include <regex>
+#include <charconv>
 
+#include "server/app_cta_page.hpp"
 #include "server/context.hpp"
+#include "server/favicon.hpp"
+#include "server/html_page.hpp"
 #include "server/http_support.hpp"
+#include "server/link_page.hpp"
+#include "server/media.hpp"
+#include "server/oembed.hpp"
 
 namespace velmoradine::devserver {
 
 namespace {
-
-struct PageStyle {
-  std::string background = "#101014";
-  std::string foreground = "#f4f4f6";
-  std::string accent = "#6c5ce7";
-};
-
-// Colours come from application registrations and end up inside a style
-// element: only plain colour notations get there.
-bool isSafeColor(std::string_view color) {
-  static const std::regex kColor(R"(#[0-9A-Fa-f]{3,8}|[A-Za-z]{1,32}|rgba?\([0-9., %]{1,40}\))");
-  return std::regex_match(color.begin(), color.end(), kColor);
-}
-
-std::string page(std::string_view title, std::string_view head, std::string_view body,
-                 const PageStyle& style = {}) {
-  std::string html = "<!doctype html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n";
-  html += "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n";
-  html += "<title>" + htmlEscape(title) + "</title>\n";
-  html += head;
-  html += "<style>body{margin:0;font-family:system-ui,sans-serif;background:" + style.background +
-          ";color:" + style.foreground +
-          "}main{max-width:40rem;margin:0 auto;padding:2rem 1rem}video{width:100%;"
-          "max-height:80vh;background:#000;border-radius:12px}a{color:" +
-          style.accent + "}code{font-size:.95em}</style>\n";
-  html += "</head>\n<body>\n<main>\n";
-  html += body;
-  html += "</main>\n</body>\n</html>\n";
-  return html;
-}
-
-void replyPage(httplib::Response& response, int status, std::string html) {
-  response.status = status;
-  response.set_content(std::move(html), "text/html; charset=utf-8");
-}
-
-void replyNotFoundPage(httplib::Response& response, std::string_view what) {
-  replyPage(response, 404,
-            page("Not found", "", "<h1>Not found</h1>\n<p>" + htmlEscape(what) + "</p>\n"));
-}
-
-// Brings the request's byte ranges within a file of `size` bytes, as
-// RFC 9110 says: an end past the file ends at its last byte. False when no
-// range can be served. The HTTP library checks ranges against in-memory
-// bodies only, not against the streamed files served here.
-bool fitRanges(httplib::Ranges& ranges, std::size_t size) {
-  auto length = static_cast<ssize_t>(size);
-  for (auto& [first, last] : ranges) {
-    if (first == -1) {
-      if (last <= 0 || length == 0) return false;
-      continue;
-    }
-    if (first >= length) return false;
-    if (last == -1 || last >= length) last = length - 1;
-  }
-  return true;
-}
-
-void serveFile(const httplib::Request& request, httplib::Response& response, const Storage& storage,
-               const ShareFile& file) {
-  int descriptor = storage.openForReading(file.storageKey);
-  struct stat status {};
-  if (descriptor < 0 || fstat(descriptor, &status) != 0) {
-    if (descriptor >= 0) ::close(descriptor);
-    replyNotFoundPage(response, "This file is not available.");
-    return;
-  }
-  // The library applies the request's ranges after the handler returns; the
-  // request object is the library's own mutable one, handed over as const.
-  auto& ranges = const_cast<httplib::Request&>(request).ranges;
-  if (!fitRanges(ranges, static_cast<std::size_t>(status.st_size))) {
-    ::close(descriptor);
-    ranges.clear();
-    response.status = 416;
-    response.set_header("Content-Range", "bytes */" + std::to_string(status.st_size));
-    return;
-  }
-  // The status stays unset: the library answers 200, 206 or 416 by the
-  // request's Range header.
-  response.set_header("Accept-Ranges", "bytes");
-  response.set_content_provider(
-      static_cast<std::size_t>(status.st_size), file.contentType,
-      [descriptor](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
-        std::array<char, 256 * 1024> buffer;
-        ssize_t count = ::pread(descriptor, buffer.data(), std::min(length, buffer.size()),
-                                static_cast<off_t>(offset));
-        if (count <= 0) return false;
-        return sink.write(buffer.data(), static_cast<std::size_t>(count));
-      },
-      [descriptor](bool) { ::close(descriptor); });
-}
-
-std::string linkPage(const PublicShare& share, const std::string& base) {
-  std::string link = base + "s/" + share.linkId;
-  std::string video = htmlEscape(link + "/video");
-  std::string preview = htmlEscape(link + "/preview");
-  std::string title = htmlEscape(share.title);
-  std::string head = "<meta property=\"og:type\" content=\"video.other\">\n";
-  head += "<meta property=\"og:title\" content=\"" + title + "\">\n";
-  head += "<meta property=\"og:url\" content=\"" + htmlEscape(link) + "\">\n";
-  head += "<meta property=\"og:image\" content=\"" + preview + "\">\n";
-  head += "<meta property=\"og:image:type\" content=\"image/jpeg\">\n";
-  head += "<meta property=\"og:video\" content=\"" + video + "\">\n";
-  head += "<meta property=\"og:video:type\" content=\"video/mp4\">\n";
-  std::string body = "<video controls playsinline preload=\"metadata\" poster=\"" + preview +
-                     "\" src=\"" + video + "\"></video>\n";
-  body += "<h1>" + title + "</h1>\n";
-  return page(share.title, head, body);
-}
 
 struct DocumentationPage {
   std::string_view identifier;
@@ -166,7 +61,40 @@ std::string goPage(const std::string& base) {
   body +=
       "<li>Share a video: the link the kit prints opens here once both files are "
       "uploaded.</li>\n</ol>\n";
-  return page("Getting started", "", body);
+  return renderPage(textPage("Getting started", body, base), defaultTheme());
+}
+
+// A positive integer query parameter, or nothing when absent or not one.
+std::optional<int> positiveParameter(const httplib::Request& request, const char* name) {
+  if (!request.has_param(name)) return std::nullopt;
+  std::string text = request.get_param_value(name);
+  int value = 0;
+  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size() || value < 1) return std::nullopt;
+  return value;
+}
+
+void replyOembed(const httplib::Request& request, httplib::Response& response,
+                 ServerContext& context) {
+  std::string format = request.has_param("format") ? request.get_param_value("format") : "json";
+  if (format != "json") {
+    replyError(response, 501, "format_not_implemented", "Only format=json is served.");
+    return;
+  }
+  if (!request.has_param("url")) {
+    replyError(response, 400, "invalid_request", "The endpoint needs ?url=LINK.");
+    return;
+  }
+  std::string base = context.baseURL(request);
+  auto linkId = linkIdOfPage(request.get_param_value("url"), base);
+  auto share = linkId ? context.database.publicShare(*linkId) : std::nullopt;
+  if (!share) {
+    replyError(response, 404, "not_found", "The url is not the link of a share here.");
+    return;
+  }
+  replyJson(response, 200,
+            oembedReply(*share, base, positiveParameter(request, "maxwidth"),
+                        positiveParameter(request, "maxheight")));
 }
 
 }  // namespace
@@ -180,7 +108,8 @@ void registerPageRoutes(httplib::Server& server, ServerContext& context) {
       replyNotFoundPage(response, "This share does not exist or is not ready yet.");
       return;
     }
-    replyPage(response, 200, linkPage(*share, context.baseURL(request)));
+    replyRevalidated(request, response, linkPage(*share, context.baseURL(request)),
+                     "text/html; charset=utf-8", std::chrono::seconds(60));
   });
 
   server.Get(std::string(kLink) + "/(video|preview)",
@@ -190,15 +119,42 @@ void registerPageRoutes(httplib::Server& server, ServerContext& context) {
                  replyNotFoundPage(response, "This share does not exist or is not ready yet.");
                  return;
                }
-               serveFile(request, response, context.storage,
-                         request.matches[2] == "video" ? share->video : share->preview);
+               const auto& file = request.matches[2] == "video" ? share->video : share->preview;
+               if (!serveMedia(request, response, context.storage, context.mediaStreams, file)) {
+                 replyNotFoundPage(response, "This file is not available.");
+               }
              });
+
+  server.Get(std::string(kLink) + "/embed",
+             [&context](const httplib::Request& request, httplib::Response& response) {
+               auto share = context.database.publicShare(request.matches[1].str());
+               if (!share) {
+                 replyNotFoundPage(response, "This share does not exist or is not ready yet.");
+                 return;
+               }
+               replyRevalidated(request, response, embedPage(*share, context.baseURL(request)),
+                                "text/html; charset=utf-8", std::chrono::seconds(60));
+             });
+
+  // Registered after every route under /s/, which the library tries in order.
+  server.Get(R"(/s(/.*)?)", [](const httplib::Request&, httplib::Response& response) {
+    replyNotFoundPage(response, "There is no share at this address.");
+  });
+
+  server.Get("/oembed", [&context](const httplib::Request& request, httplib::Response& response) {
+    replyOembed(request, response, context);
+  });
+
+  server.Get("/favicon.ico", [](const httplib::Request&, httplib::Response& response) {
+    response.set_header("Cache-Control", "public, max-age=86400");
+    response.set_content(faviconIco(), "image/x-icon");
+  });
 
   server.Get("/app-cta", [&context](const httplib::Request& request, httplib::Response& response) {
     if (!request.has_param("ref") || request.get_param_value("ref").empty()) {
-      replyPage(
-          response, 400,
-          page("Bad request", "", "<h1>Bad request</h1>\n<p>The page needs ?ref=SLUG.</p>\n"));
+      auto page =
+          textPage("Bad request", "<h1>Bad request</h1>\n<p>The page needs ?ref=SLUG.</p>\n");
+      replyHtml(response, 400, renderPage(page, defaultTheme()));
       return;
     }
     auto application = context.database.applicationBySlug(request.get_param_value("ref"));
@@ -206,38 +162,24 @@ void registerPageRoutes(httplib::Server& server, ServerContext& context) {
       replyNotFoundPage(response, "No application has this slug.");
       return;
     }
-    PageStyle style;
-    if (application->backgroundColor && isSafeColor(*application->backgroundColor)) {
-      style.background = *application->backgroundColor;
-    }
-    if (application->brandColor && isSafeColor(*application->brandColor)) {
-      style.accent = *application->brandColor;
-    }
-    std::string body = "<h1>" + htmlEscape(application->slug) + "</h1>\n";
-    const auto& link = application->ctaLink;
-    if (link && (link->starts_with("https://") || link->starts_with("http://"))) {
-      body += "<p><a href=\"" + htmlEscape(*link) + "\">Get the app</a></p>\n";
-    } else {
-      body += "<p>This application has no download link yet.</p>\n";
-    }
-    replyPage(response, 200, page(application->slug, "", body, style));
+    replyHtml(response, 200, appCtaPage(*application, context.baseURL(request)));
   });
 
   server.Get("/docs", [](const httplib::Request& request, httplib::Response& response) {
     std::string identifier = request.get_param_value("id");
     for (const auto& documentation : kDocumentation) {
       if (documentation.identifier != identifier) continue;
-      replyPage(response, 200,
-                page(documentation.title, "",
-                     "<h1>" + std::string(documentation.title) + "</h1>\n" +
-                         std::string(documentation.html)));
+      auto page = textPage(
+          std::string(documentation.title),
+          "<h1>" + std::string(documentation.title) + "</h1>\n" + std::string(documentation.html));
+      replyHtml(response, 200, renderPage(page, defaultTheme()));
       return;
     }
     replyNotFoundPage(response, "There is no documentation page with this identifier.");
   });
 
   auto go = [&context](const httplib::Request& request, httplib::Response& response) {
-    replyPage(response, 200, goPage(context.baseURL(request)));
+    replyHtml(response, 200, goPage(context.baseURL(request)));
   };
   server.Get("/go", go);
   server.Get("/", go);

@@ -218,24 +218,9 @@ std::expected<void, std::string> checkWrappedEvent(const Fields& event) {
 
 }  // namespace
 
-std::expected<std::vector<json>, std::string> parseBatchEvents(const json& body) {
-  auto fields = topLevel(body);
-  if (!fields) return std::unexpected(fields.error());
-  const json* events = fields->find("events");
-  if (events == nullptr) return std::unexpected(std::string("events is required"));
-  if (!events->is_array()) return std::unexpected(std::string("events must be an array"));
-  std::vector<json> result;
-  result.reserve(events->size());
-  for (std::size_t i = 0; i < events->size(); ++i) {
-    std::string path = "events[" + std::to_string(i) + "]";
-    const json& event = (*events)[i];
-    if (!event.is_object()) return std::unexpected(path + " must be an object");
-    if (auto checked = checkWrappedEvent(Fields(event, path)); !checked) {
-      return std::unexpected(checked.error());
-    }
-    result.push_back(event);
-  }
-  return result;
+std::expected<void, std::string> checkBatchEvent(const json& event, const std::string& path) {
+  if (!event.is_object()) return std::unexpected(path + " must be an object");
+  return checkWrappedEvent(Fields(event, path));
 }
 
 }  // namespace velmoradine::devserver

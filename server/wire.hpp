@@ -42,9 +42,9 @@ std::expected<ShareRequest, std::string> parseShareRequest(const nlohmann::json&
                                                            std::uint64_t maxUploadBytes);
 std::expected<ActivateRequest, std::string> parseActivateRequest(const nlohmann::json& body);
 std::expected<DeleteShareRequest, std::string> parseDeleteShareRequest(const nlohmann::json& body);
-// A `BatchEvents` body: gives its wrapped events, each checked for the
-// fields a wrapped event requires.
-std::expected<std::vector<nlohmann::json>, std::string> parseBatchEvents(
-    const nlohmann::json& body);
+// Checks one wrapped event of a `BatchEvents` body for the fields it
+// requires; `path` names it in the message ("events[3]").
+std::expected<void, std::string> checkBatchEvent(const nlohmann::json& event,
+                                                 const std::string& path);
 
 }  // namespace velmoradine::devserver

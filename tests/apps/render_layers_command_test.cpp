@@ -51,7 +51,7 @@ TEST(RenderLayersCommand, AnErrorNamesKeyAndPathAndWritesNothing) {
   CommandRun run = renderLayers(
       directory, R"({"size": [40, 20], "layers": [{}, {"sublayers": [{"borderWidth": true}]}]})");
   EXPECT_EQ(run.status, 1);
-  EXPECT_NE(run.errors.find("layers[1].sublayers[0]: \"borderWidth\": expected a number"),
+  EXPECT_NE(run.errors.find("layers[1].sublayers[0].borderWidth: expected a number"),
             std::string::npos)
       << run.errors;
   EXPECT_FALSE(std::filesystem::exists(directory.path() / "out.png"));

@@ -59,26 +59,26 @@ TEST(LayerDescription, ErrorsNameTheKeyAndTheIndexPath) {
   EXPECT_EQ(
       errorText(
           R"({"size": [10, 10], "layers": [{}, {"sublayers": [{}, {"cornerRadius": "4"}]}]})"),
-      "layers[1].sublayers[1]: \"cornerRadius\": expected a number");
+      "layers[1].sublayers[1].cornerRadius: expected a number");
   EXPECT_EQ(errorText(R"({"size": [10, 10], "layers": [{"mask": {"opacty": 1}}]})"),
-            "layers[0].mask: \"opacty\": unknown key");
+            "layers[0].mask.opacty: unknown key");
   EXPECT_EQ(errorText(R"({"size": [10, 10], "layers": [{"isOpaque": true}]})"),
-            "layers[0]: \"isOpaque\": unknown key");
+            "layers[0].isOpaque: unknown key");
   EXPECT_EQ(errorText(R"({"size": [10, 10], "layers": [{"type": "video"}]})"),
-            "layers[0]: \"type\": expected \"layer\" or \"text\"");
+            "layers[0].type: expected \"layer\" or \"text\"");
   EXPECT_EQ(errorText(R"({"size": [10, 10], "layers": [{"frame": [1, 2, 3]}]})"),
-            "layers[0]: \"frame\": expected [x, y, width, height]");
+            "layers[0].frame: expected 4 numbers");
   EXPECT_EQ(errorText(R"({"size": [10, 10], "layers": [{"backgroundColor": "red"}]})"),
-            "layers[0]: \"backgroundColor\": expected a colour \"#RRGGBB\" or \"#RRGGBBAA\"");
+            "layers[0].backgroundColor: expected a colour \"#RRGGBB\" or \"#RRGGBBAA\"");
   EXPECT_EQ(errorText(R"({"size": [10, 10], "layers": [{"contentsGravity": "middle"}]})"),
-            "layers[0]: \"contentsGravity\": expected one of the constant names");
+            "layers[0].contentsGravity: expected one of the constant names");
   EXPECT_EQ(errorText(R"({"size": [10, 10], "layers": [{"transform": [1, 2, 3]}]})"),
-            "layers[0]: \"transform\": expected 16 numbers (a 4×4 matrix by rows) or 6 (an affine "
+            "layers[0].transform: expected 16 numbers (a 4×4 matrix by rows) or 6 (an affine "
             "transform)");
   EXPECT_EQ(errorText(R"({"size": [10, 10], "layers": [{"isHidden": 1}]})"),
-            "layers[0]: \"isHidden\": expected true or false");
+            "layers[0].isHidden: expected true or false");
   EXPECT_EQ(errorText(R"({"size": [10, 10], "layers": [{"maskedCorners": ["topLeft"]}]})"),
-            "layers[0]: \"maskedCorners\": expected a list of \"minXMinY\", \"maxXMinY\", "
+            "layers[0].maskedCorners: expected a list of \"minXMinY\", \"maxXMinY\", "
             "\"minXMaxY\", \"maxXMaxY\"");
   EXPECT_EQ(errorText(R"({"size": [10, 10], "layers": [5]})"),
             "layers[0]: expected a layer object");
@@ -100,11 +100,9 @@ TEST(LayerDescription, TopLevelErrors) {
   auto notJson = parse("{\"size\": [");
   ASSERT_FALSE(notJson);
   EXPECT_EQ(notJson.error(), LayerDescriptionError::invalidJSON);
-  EXPECT_EQ(errorText(R"({"layers": []})"), "description: \"size\": missing");
-  EXPECT_EQ(errorText(R"({"size": [0, 10]})"),
-            "description: \"size\": expected [width, height] from 1 to 32767");
-  EXPECT_EQ(errorText(R"({"size": [10, 10], "colour": "#000000"})"),
-            "description: \"colour\": unknown key");
+  EXPECT_EQ(errorText(R"({"layers": []})"), "size: missing");
+  EXPECT_EQ(errorText(R"({"size": [0, 10]})"), "size: expected 2 numbers from 1 to 32767");
+  EXPECT_EQ(errorText(R"({"size": [10, 10], "colour": "#000000"})"), "colour: unknown key");
   EXPECT_EQ(errorText(R"([1, 2])"), "expected an object with \"size\" and \"layers\"");
 }
 
@@ -124,7 +122,7 @@ TEST(LayerDescription, ImagePathsAreReadRelativeToTheDescription) {
   auto missing =
       parse(R"({"size": [10, 10], "layers": [{"contents": "none.png"}]})", directory.path());
   ASSERT_FALSE(missing);
-  EXPECT_NE(missing.error().detail().find("layers[0]: \"contents\": "), std::string::npos);
+  EXPECT_NE(missing.error().detail().find("layers[0].contents: "), std::string::npos);
 }
 
 TEST(LayerDescription, AttributedTextAndShadowPaths) {

@@ -25,13 +25,25 @@ class DevServerCollector : public ::testing::Test {
       : server_(directory_.path(), {"--api-key", "key", "--app-slug", "app", "--api-key", "other",
                                     "--app-slug", "b"}) {}
 
-  json listed(Kit& kit, const std::string& query = "") {
+  // One page of the listing, as sent.
+  json page(Kit& kit, const std::string& query) {
     auto reply = kit.get("/v1/events" + query);
     if (!reply || reply->status != 200) {
       ADD_FAILURE() << "listing failed";
-      return json::array();
+      return {{"events", json::array()}};
     }
-    return json::parse(reply->body)["events"];
+    return json::parse(reply->body);
+  }
+
+  // Every event after `after`, following the pages.
+  json listed(Kit& kit, std::int64_t after = 0) {
+    json all = json::array();
+    for (;;) {
+      json reply = page(kit, "?limit=250&after=" + std::to_string(after));
+      for (auto& event : reply["events"]) all.push_back(event);
+      if (!reply.contains("next_after")) return all;
+      after = reply["next_after"].get<std::int64_t>();
+    }
   }
 
   TemporaryDirectory directory_;
@@ -62,10 +74,37 @@ TEST_F(DevServerCollector, StoresEveryEventOfABatchAndListsThemNewestLast) {
   EXPECT_EQ(events[2]["user_id"], "user-9");
   EXPECT_LT(events[0]["id"].get<int64_t>(), events[2]["id"].get<int64_t>());
 
-  auto later = listed(kit, "?after=" + std::to_string(events[1]["id"].get<int64_t>()));
+  auto later = listed(kit, events[1]["id"].get<int64_t>());
   ASSERT_EQ(later.size(), 1u);
   EXPECT_EQ(later[0]["id"], events[2]["id"]);
-  EXPECT_EQ(kit.get("/v1/events?after=x")->status, 400);
+}
+
+TEST_F(DevServerCollector, TheListingComesInPagesThatFollowOnFromEachOther) {
+  Kit kit(server_, "key");
+  json batch = json::array();
+  for (int i = 0; i < 7; ++i) batch.push_back(wrappedEvent("e" + std::to_string(i)));
+  ASSERT_EQ(kit.send("POST", "/v1/events", {{"events", batch}})->status, 200);
+  auto ids = [](const json& events) {
+    std::vector<std::string> names;
+    for (const auto& event : events) names.push_back(event["event"]["event"]["event_name"]);
+    return names;
+  };
+
+  json first = page(kit, "?limit=3");
+  EXPECT_EQ(ids(first["events"]), std::vector<std::string>({"e0", "e1", "e2"}));
+  ASSERT_EQ(first["next_after"], first["events"][2]["id"]);
+  json second = page(kit, "?limit=3&after=" + first["next_after"].dump());
+  EXPECT_EQ(ids(second["events"]), std::vector<std::string>({"e3", "e4", "e5"}));
+  json last = page(kit, "?limit=3&after=" + second["next_after"].dump());
+  EXPECT_EQ(ids(last["events"]), std::vector<std::string>({"e6"}));
+  EXPECT_FALSE(last.contains("next_after"));
+  EXPECT_EQ(page(kit, "")["events"].size(), 7u);
+
+  for (const char* query : {"?after=x", "?after=-1", "?limit=0", "?limit=1001", "?limit=2x"}) {
+    auto reply = kit.get(std::string("/v1/events") + query);
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(reply->status, 400) << query;
+  }
 }
 
 TEST_F(DevServerCollector, ABacklogOverTheAPIsBodyLimitIsTakenInOneBatch) {

@@ -53,7 +53,17 @@ TEST(DevServerOptions, ReadsEveryFlag) {
                         "--fault-route",
                         "/v1/*",
                         "--fault-delay-ms",
-                        "7"});
+                        "7",
+                        "--max-connections",
+                        "50",
+                        "--max-media-streams",
+                        "4",
+                        "--header-timeout-ms",
+                        "11",
+                        "--body-timeout-ms",
+                        "12",
+                        "--write-timeout-ms",
+                        "13"});
   ASSERT_TRUE(options) << options.error();
   EXPECT_EQ(options->dataDirectory, "/d");
   EXPECT_EQ(options->host, "0.0.0.0");
@@ -71,6 +81,11 @@ TEST(DevServerOptions, ReadsEveryFlag) {
   EXPECT_EQ(options->faults.dropRate, 0.5);
   EXPECT_EQ(options->faults.route, "/v1/*");
   EXPECT_EQ(options->faults.delayMilliseconds, 7);
+  EXPECT_EQ(options->connections.maxConnections, 50);
+  EXPECT_EQ(options->connections.maxMediaStreams, 4);
+  EXPECT_EQ(options->connections.headerTimeout, std::chrono::milliseconds(11));
+  EXPECT_EQ(options->connections.bodyTimeout, std::chrono::milliseconds(12));
+  EXPECT_EQ(options->connections.writeTimeout, std::chrono::milliseconds(13));
 }
 
 TEST(DevServerOptions, ExplainsWhatIsWrong) {
@@ -91,6 +106,10 @@ TEST(DevServerOptions, ExplainsWhatIsWrong) {
       {{"--data-dir", "d", "--public-url", "ftp://x"},
        "--public-url takes an http:// or https:// address"},
       {{"--data-dir", "d", "--verbose"}, "unknown option \"--verbose\""},
+      {{"--data-dir", "d", "--max-connections", "0"},
+       "--max-connections takes a count between 1 and 65536"},
+      {{"--data-dir", "d", "--header-timeout-ms", "0"},
+       "--header-timeout-ms takes milliseconds between 1 and 3600000"},
   };
   for (const auto& [arguments, message] : cases) {
     auto options = parse(arguments);

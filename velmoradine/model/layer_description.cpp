@@ -13,8 +13,11 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
+// Errors name the JSON path of the bad value: the path of the object that
+// holds it (empty at the top level) and its key.
 Error invalid(const std::string& path, const std::string& key, const std::string& problem) {
-  return Error(LayerDescriptionError::invalidDescription, path + ": \"" + key + "\": " + problem);
+  const std::string place = path.empty() ? key : path + "." + key;
+  return Error(LayerDescriptionError::invalidDescription, place + ": " + problem);
 }
 
 // Reads the value of one key; `fail` reports what was expected.
@@ -54,15 +57,15 @@ class Reader {
     return out;
   }
   Result<Rect> rect() const {
-    VELMORADINE_ASSIGN_OR_RETURN(const auto v, numbers({4}, "[x, y, width, height]"));
+    VELMORADINE_ASSIGN_OR_RETURN(const auto v, numbers({4}, "4 numbers"));
     return Rect(v[0], v[1], v[2], v[3]);
   }
   Result<Point> point() const {
-    VELMORADINE_ASSIGN_OR_RETURN(const auto v, numbers({2}, "[x, y]"));
+    VELMORADINE_ASSIGN_OR_RETURN(const auto v, numbers({2}, "2 numbers"));
     return Point{v[0], v[1]};
   }
   Result<Size> size() const {
-    VELMORADINE_ASSIGN_OR_RETURN(const auto v, numbers({2}, "[width, height]"));
+    VELMORADINE_ASSIGN_OR_RETURN(const auto v, numbers({2}, "2 numbers"));
     return Size{v[0], v[1]};
   }
   Result<std::optional<Color>> color() const {
@@ -211,17 +214,15 @@ constexpr long kDeepestNesting = 64;
 // their own limit take two levels each, with room for their dictionaries.
 constexpr int kDeepestJSONNesting = 2 * kDeepestNesting + 64;
 
-// The document, or nothing when it is not JSON or nests deeper than the
-// limit (`tooDeep` tells which). The parser itself does not recurse.
-std::optional<Json> parseBounded(const std::string& text, bool& tooDeep) {
-  tooDeep = false;
-  Json::parser_callback_t bound = [&tooDeep](int depth, Json::parse_event_t, Json&) {
-    if (depth > kDeepestJSONNesting) tooDeep = true;
-    return !tooDeep;
-  };
-  Json json = Json::parse(text, bound, false);
-  if (tooDeep || json.is_discarded()) return std::nullopt;
-  return json;
+// The parser's message without its exception prefix ("[json.exception…] "):
+// where the text stops being JSON and why. A number beyond the range of a
+// double ("1e999") is refused here too, so no value read is infinite.
+std::string parseProblem(const Json::exception& error) {
+  std::string_view message = error.what();
+  if (auto end = message.find("] "); message.starts_with('[') && end != message.npos) {
+    message.remove_prefix(end + 2);
+  }
+  return std::string(message);
 }
 
 constexpr std::array<std::string_view, 4> kCornerNames = {"minXMinY", "maxXMinY", "minXMaxY",
@@ -382,16 +383,30 @@ Result<std::shared_ptr<Layer>> layerFromDescription(const Json& description,
   return layer;
 }
 
-Result<LayerTreeDescription> parseLayerTreeDescription(const std::string& text,
-                                                       const std::filesystem::path& baseDirectory) {
+Result<Json> parseDescriptionJSON(const std::string& text) {
   bool tooDeep = false;
-  std::optional<Json> parsed = parseBounded(text, tooDeep);
+  Json::parser_callback_t bound = [&tooDeep](int depth, Json::parse_event_t, Json&) {
+    if (depth > kDeepestJSONNesting) tooDeep = true;
+    return !tooDeep;
+  };
+  Json json;
+  try {
+    json = Json::parse(text, bound);
+  } catch (const Json::exception& error) {
+    if (!tooDeep) return failure(Error(LayerDescriptionError::invalidJSON, parseProblem(error)));
+  }
   if (tooDeep) {
     return failure(
         Error(LayerDescriptionError::invalidDescription,
               "the JSON nests deeper than " + std::to_string(kDeepestJSONNesting) + " levels"));
   }
-  if (!parsed) return failure(Error(LayerDescriptionError::invalidJSON));
+  return json;
+}
+
+Result<LayerTreeDescription> parseLayerTreeDescription(const std::string& text,
+                                                       const std::filesystem::path& baseDirectory) {
+  Result<Json> parsed = parseDescriptionJSON(text);
+  if (!parsed) return failure(parsed.error());
   const Json& json = *parsed;
   if (!json.is_object()) {
     return failure(Error(LayerDescriptionError::invalidDescription,
@@ -401,13 +416,13 @@ Result<LayerTreeDescription> parseLayerTreeDescription(const std::string& text,
   bool hasSize = false;
   std::vector<std::shared_ptr<Layer>> layers;
   for (const auto& [key, value] : json.items()) {
-    Reader r(key, value, "description");
+    Reader r(key, value, "");
     if (key == "size") {
       auto size = r.size();
       bool usable = size && size->width >= 1 && size->height >= 1 &&
                     size->width <= Bitmap::kMaximumDimension &&
                     size->height <= Bitmap::kMaximumDimension;
-      if (!usable) return failure(r.expected("[width, height] from 1 to 32767"));
+      if (!usable) return failure(r.expected("2 numbers from 1 to 32767"));
       tree.size = *size;
       hasSize = true;
     } else if (key == "background") {
@@ -421,10 +436,10 @@ Result<LayerTreeDescription> parseLayerTreeDescription(const std::string& text,
         layers.push_back(std::move(layer));
       }
     } else {
-      return failure(invalid("description", key, "unknown key"));
+      return failure(invalid("", key, "unknown key"));
     }
   }
-  if (!hasSize) return failure(invalid("description", "size", "missing"));
+  if (!hasSize) return failure(invalid("", "size", "missing"));
   tree.root = Layer::create();
   tree.root->setFrame(Rect(0, 0, tree.size.width, tree.size.height));
   tree.root->setSublayers(std::move(layers));

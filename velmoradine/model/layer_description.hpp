@@ -29,9 +29,15 @@ enum class LayerDescriptionError {
 const ErrorCategory& layerDescriptionErrorCategory();
 std::error_code make_error_code(LayerDescriptionError error);
 
+// A description's JSON, with object keys in their written order. Refuses
+// text that is not JSON (the detail says where and why) and documents nested
+// deeper than the descriptions' walks can follow without exhausting the
+// stack.
+Result<nlohmann::ordered_json> parseDescriptionJSON(const std::string& text);
+
 // The attribute that `key` names, with `value` read in the description's
-// form. Image paths are relative to `baseDirectory`. `path` names the layer
-// in error messages.
+// form. Image paths are relative to `baseDirectory`. `path` is the JSON path
+// of the object holding the key; errors name `path.key`.
 Result<MutableLayerAttribute> attributeFromDescription(const std::string& key,
                                                        const nlohmann::ordered_json& value,
                                                        const std::string& path,

@@ -1,0 +1,74 @@
+#include "velmoradine/platform/uikit/desktop_window.hpp"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <memory>
+#include <string>
+
+#include "tests/support/child_process.hpp"
+#include "tests/support/temporary_directory.hpp"
+#include "velmoradine/platform/uikit/ui_button.hpp"
+#include "velmoradine/platform/uikit/ui_view_controller.hpp"
+#include "velmoradine/platform/uikit/ui_window.hpp"
+
+namespace velmoradine::testing {
+namespace {
+
+constexpr auto kBound = std::chrono::seconds(20);
+
+// A private X server on a display of its own choosing, for the duration of
+// the test. The machine's setup installs it, so its absence is a failure.
+class DesktopWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    xvfb_ = std::make_unique<ChildProcess>(
+        std::vector<std::string>{"/usr/bin/Xvfb", "-displayfd", "1", "-screen", "0", "800x900x24",
+                                 "-nolisten", "tcp"},
+        scratch_.path() / "xvfb.log");
+    ASSERT_TRUE(xvfb_->running()) << xvfb_->startError();
+    auto display = xvfb_->readLine(std::chrono::steady_clock::now() + kBound);
+    ASSERT_TRUE(display) << "Xvfb named no display";
+    display_.emplace("DISPLAY", ":" + *display);
+    videoDriver_.emplace("SDL_VIDEODRIVER", "x11");
+    renderDriver_.emplace("SDL_RENDER_DRIVER", "software");
+  }
+
+  void TearDown() override {
+    if (xvfb_ && xvfb_->running()) xvfb_->stop(SIGTERM);
+  }
+
+  TemporaryDirectory scratch_;
+  std::unique_ptr<ChildProcess> xvfb_;
+  std::optional<ScopedEnvironmentVariable> display_, videoDriver_, renderDriver_;
+};
+
+TEST_F(DesktopWindowTest, AClickOnTheDesktopWindowArrivesAsATapOnTheButton) {
+  auto window = std::make_shared<UIWindow>(UIScreen({375, 812}, 3));
+  auto controller = std::make_shared<UIViewController>();
+  window->setRootViewController(controller);
+  auto button = std::make_shared<UIButton>(Rect(20, 100, 100, 44));
+  int taps = 0;
+  button->addAction(UIControlEvents::touchUpInside, [&] { ++taps; });
+  controller->view()->setBackgroundColor(Color::white());
+  controller->view()->addSubview(button);
+
+  auto opened = DesktopWindow::open(window, "uikit test");
+  ASSERT_TRUE(opened) << opened.error().localizedDescription();
+  auto& desktop = **opened;
+  // Clicks reach a window only once the X server shows it.
+  ASSERT_TRUE(desktop.runUntil([&] { return desktop.isExposed(); }, kBound));
+  ASSERT_NE(desktop.nativeWindowId(), 0u);
+
+  ChildProcess click({"/usr/bin/xdotool", "mousemove", "--window",
+                      std::to_string(desktop.nativeWindowId()), "70", "122", "click", "1"},
+                     scratch_.path() / "xdotool.log");
+  ASSERT_TRUE(click.running()) << click.startError();
+  EXPECT_TRUE(desktop.runUntil([&] { return taps > 0; }, kBound));
+  EXPECT_EQ(click.wait(), 0);
+  EXPECT_EQ(taps, 1);
+}
+
+}  // namespace
+}  // namespace velmoradine::testing

@@ -1,0 +1,54 @@
+#pragma once
+
+// Internal: the cached raster of one view's own layer (without its
+// subviews) at the screen's scale, redrawn only when what the layer draws
+// has changed: after `setNeedsDisplay()`, a new bounds size, or a change to
+// the layer's look (background, corners, border, contents, sublayers).
+
+#include <cstdint>
+#include <optional>
+
+#include "velmoradine/platform/graphics/color.hpp"
+#include "velmoradine/platform/graphics/geometry.hpp"
+#include "velmoradine/platform/graphics/image.hpp"
+#include "velmoradine/platform/graphics/layer_constants.hpp"
+
+namespace velmoradine {
+
+class Layer;
+class UIView;
+
+// The properties of a layer that its raster depends on.
+struct LayerLook {
+  Rect bounds;
+  std::optional<Color> backgroundColor;
+  double cornerRadius = 0;
+  CornerMaskSet maskedCorners;
+  CornerCurve cornerCurve = CornerCurve::circular;
+  std::optional<Color> borderColor;
+  double borderWidth = 0;
+  std::optional<Image> contents;
+  ContentsGravity contentsGravity = ContentsGravity::resize;
+  bool masksToBounds = false;
+  std::size_t sublayerCount = 0;
+  friend bool operator==(const LayerLook&, const LayerLook&) = default;
+};
+
+class ViewRaster {
+ public:
+  // Brings the raster up to date; true when it was drawn again.
+  bool refresh(UIView& view, double scale);
+  // None for a view whose layer draws nothing.
+  const std::optional<Image>& image() const { return image_; }
+  // Changes whenever the raster is drawn again.
+  std::uint64_t generation() const { return generation_; }
+
+ private:
+  std::optional<Image> image_;
+  std::uint64_t generation_ = 0;
+  std::uint64_t displayVersion_ = 0;
+  LayerLook look_;
+  double scale_ = 0;
+};
+
+}  // namespace velmoradine

@@ -1,0 +1,34 @@
+#pragma once
+
+// The builders put one layer configuration into a scene's drawing for
+// export. They are stateless; they run on the thread that builds the scene
+// (the main queue) and change the scene renderer they are given. Every
+// failure is a UGCError with the message the layer kind defines.
+
+#include "velmoradine/platform/foundation/error.hpp"
+
+namespace velmoradine {
+
+class UGCSecneRenderer;
+class UGCImageLayerConfiguration;
+class UGCTextLayerConfiguration;
+class UGCVideoLayerConfiguration;
+
+struct UGCLayerBuilder {};
+
+struct UGCImageLayerBuilder : UGCLayerBuilder {
+  // The configuration's image, or the file at its URL, over the host's
+  // attributes (a host `contents` loses to the image); the format is left
+  // unchanged. Fails with `imageError` "No url set for image" or
+  // "Unable to load image from: Optional(<url>)".
+  static Result<void> build(const UGCImageLayerConfiguration& configuration,
+                            UGCSecneRenderer& scene);
+};
+
+struct UGCTextLayerBuilder : UGCLayerBuilder {
+  // Appends the text to the format (once per build) and applies the whole
+  // format to a new text layer. Cannot fail.
+  static void build(const UGCTextLayerConfiguration& configuration, UGCSecneRenderer& scene);
+};
+
+}  // namespace velmoradine
