@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/support/peer_commands.hpp"
 #include "tests/support/temporary_directory.hpp"
 #include "velmoradine/platform/foundation/bundle.hpp"
 #include "velmoradine/platform/graphics/image.hpp"
@@ -39,25 +40,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const char* kX264 =
-    "-c:v libx264 -preset veryfast -crf 18 -pix_fmt yuv420p -color_range tv "
-    "-colorspace smpte170m -color_primaries smpte170m -color_trc smpte170m";
 const char* kFont = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf";
 
-double seconds(const std::function<void()>& work) {
-  const auto start = std::chrono::steady_clock::now();
-  work();
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-bool shell(const std::string& command) {
-  return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
-}
-
 void require(bool condition, const char* what) {
-  if (condition) return;
-  std::fprintf(stderr, "bench_media: %s\n", what);
-  std::exit(1);
+  bench::require("bench_media", condition, what);
 }
 
 // The picture for the image layer: drawn by the kit's renderer, and saved
@@ -177,7 +163,7 @@ std::string ffmpegScene(const fs::path& source, const fs::path& overlay, const f
          kFont +
          ":text=Velmoradine:fontsize=64:fontcolor=white:shadowcolor=black:"
          "shadowx=2:shadowy=2:x=(w-text_w)/2:y=712\" -r 30 " +
-         kX264 + " -movflags +faststart " + output.string();
+         bench::kPeerX264Arguments + " -movflags +faststart " + output.string();
 }
 
 bool joinScenes(const std::vector<fs::path>& scenes, const fs::path& output) {
@@ -210,8 +196,8 @@ bool joinScenes(const std::vector<fs::path>& scenes, const fs::path& output) {
 std::string ffmpegConcat(const std::vector<fs::path>& scenes, const fs::path& output) {
   std::string command = "ffmpeg -y -loglevel error";
   for (const auto& scene : scenes) command += " -i " + scene.string();
-  return command + " -filter_complex \"[0:v][1:v][2:v]concat=n=3:v=1:a=0\" " + kX264 +
-         " -movflags +faststart " + output.string();
+  return command + " -filter_complex \"[0:v][1:v][2:v]concat=n=3:v=1:a=0\" " +
+         bench::kPeerX264Arguments + " -movflags +faststart " + output.string();
 }
 
 // Peak resident memory of a scene export run in a child process of its own.
@@ -244,13 +230,13 @@ int main(int argc, char** argv) {
                ? 0
                : 1;
   }
-  require(shell("ffmpeg -version"),
+  require(bench::runQuietly("ffmpeg -version"),
           "the ffmpeg command line is missing (scripts/bootstrap installs it)");
   const testing::TemporaryDirectory scratch;
   const fs::path& work = scratch.path();
   const fs::path source = work / "source.mp4", overlay = work / "overlay.png";
-  require(shell("ffmpeg -y -f lavfi -i testsrc2=size=540x960:rate=30 -t 10 " + std::string(kX264) +
-                " " + source.string()),
+  require(bench::runQuietly("ffmpeg -y -f lavfi -i testsrc2=size=540x960:rate=30 -t 10 " +
+                            std::string(bench::kPeerX264Arguments) + " " + source.string()),
           "cannot make the source clip");
   saveRoundedOverlay(overlay);
 
@@ -258,14 +244,14 @@ int main(int argc, char** argv) {
   double ours = 1e9, theirs = 1e9;
   for (int round = 0; round < 2; ++round) {
     const fs::path mine = work / "scene.mp4", peer = work / "scene-ffmpeg.mp4";
-    ours = std::min(ours, seconds([&] {
+    ours = std::min(ours, bench::secondsOf([&] {
                       require(exportScene(source, mine, 540, 960, 10), "scene export failed");
                     }));
     fs::remove(peer);
-    theirs =
-        std::min(theirs, seconds([&] {
-                   require(shell(ffmpegScene(source, overlay, peer, 10)), "ffmpeg scene failed");
-                 }));
+    theirs = std::min(theirs, bench::secondsOf([&] {
+                        require(bench::runQuietly(ffmpegScene(source, overlay, peer, 10)),
+                                "ffmpeg scene failed");
+                      }));
   }
   std::printf("# scene export: %.3f s, ffmpeg filter graph: %.3f s\n", ours, theirs);
   figure("scene_export_vs_ffmpeg", ours / theirs);
@@ -277,20 +263,21 @@ int main(int argc, char** argv) {
   for (int i = 0; i < 3; ++i) {
     scenes.push_back(work / ("part" + std::to_string(i) + ".mp4"));
     peerScenes.push_back(work / ("peer" + std::to_string(i) + ".mp4"));
-    renderOurs += seconds(
+    renderOurs += bench::secondsOf(
         [&] { require(exportScene(source, scenes[i], 540, 960, lengths[i]), "scene failed"); });
     fs::remove(peerScenes[i]);
-    renderTheirs += seconds([&] {
-      require(shell(ffmpegScene(source, overlay, peerScenes[i], lengths[i])),
+    renderTheirs += bench::secondsOf([&] {
+      require(bench::runQuietly(ffmpegScene(source, overlay, peerScenes[i], lengths[i])),
               "ffmpeg scene failed");
     });
   }
   const fs::path joined = work / "joined.mp4", peerJoined = work / "joined-ffmpeg.mp4";
-  const double joinOurs =
-      seconds([&] { require(joinScenes(scenes, joined), "the join was not a stream copy"); });
+  const double joinOurs = bench::secondsOf(
+      [&] { require(joinScenes(scenes, joined), "the join was not a stream copy"); });
   fs::remove(peerJoined);
-  const double joinTheirs = seconds(
-      [&] { require(shell(ffmpegConcat(peerScenes, peerJoined)), "ffmpeg concat failed"); });
+  const double joinTheirs = bench::secondsOf([&] {
+    require(bench::runQuietly(ffmpegConcat(peerScenes, peerJoined)), "ffmpeg concat failed");
+  });
   auto joinedTrack = URLAsset::make(joined)->tracksWithMediaType(MediaType::video).at(0);
   std::printf("# join: %.3f s (%.3f s, %lld frames), concat re-encode: %.3f s\n", joinOurs,
               URLAsset::make(joined)->duration().seconds(),
@@ -300,20 +287,20 @@ int main(int argc, char** argv) {
 
   // Thumbnails of a 1280×720 clip.
   const fs::path wide = work / "wide.mp4";
-  require(shell("ffmpeg -y -f lavfi -i testsrc2=size=1280x720:rate=30 -t 4 " + std::string(kX264) +
-                " " + wide.string()),
+  require(bench::runQuietly("ffmpeg -y -f lavfi -i testsrc2=size=1280x720:rate=30 -t 4 " +
+                            std::string(bench::kPeerX264Arguments) + " " + wide.string()),
           "cannot make the 1280x720 clip");
   const std::string cli = (executableDirectory() / "velmoradine").string();
   double process = 1e9, peer = 1e9;
   for (int round = 0; round < 5; ++round) {
-    process = std::min(
-        process, seconds([&] {
-          require(shell(cli + " thumbnail " + wide.string() + " " + (work / "t.jpg").string()),
-                  "velmoradine thumbnail failed");
-        }));
-    peer = std::min(peer, seconds([&] {
-                      require(shell("ffmpeg -y -loglevel error -i " + wide.string() +
-                                    " -frames:v 1 -q:v 3 " + (work / "f.jpg").string()),
+    process = std::min(process, bench::secondsOf([&] {
+                         require(bench::runQuietly(cli + " thumbnail " + wide.string() + " " +
+                                                   (work / "t.jpg").string()),
+                                 "velmoradine thumbnail failed");
+                       }));
+    peer = std::min(peer, bench::secondsOf([&] {
+                      require(bench::runQuietly("ffmpeg -y -loglevel error -i " + wide.string() +
+                                                " -frames:v 1 -q:v 3 " + (work / "f.jpg").string()),
                               "ffmpeg thumbnail failed");
                     }));
   }
@@ -322,7 +309,7 @@ int main(int argc, char** argv) {
   require(ThumbnailCreator::thumbnailNow(wide).has_value(), "in-process thumbnail failed");
   double best = 1e9;
   for (int round = 0; round < 10; ++round) {
-    best = std::min(best, seconds([&] {
+    best = std::min(best, bench::secondsOf([&] {
                       require(ThumbnailCreator::thumbnailNow(wide).has_value(), "thumbnail failed");
                     }));
   }
@@ -330,8 +317,8 @@ int main(int argc, char** argv) {
 
   // Memory of whole exports, each in a process of its own.
   const fs::path tall = work / "tall.mp4";
-  require(shell("ffmpeg -y -f lavfi -i testsrc2=size=1080x1920:rate=30 -t 4 " + std::string(kX264) +
-                " " + tall.string()),
+  require(bench::runQuietly("ffmpeg -y -f lavfi -i testsrc2=size=1080x1920:rate=30 -t 4 " +
+                            std::string(bench::kPeerX264Arguments) + " " + tall.string()),
           "cannot make the 1080x1920 clip");
   figure("export_peak_rss_mb_540x960", exportPeakRSS(source, work / "rss-small.mp4", 540, 960, 10));
   figure("export_peak_rss_mb_1080x1920",

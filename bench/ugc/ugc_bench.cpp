@@ -35,6 +35,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/support/peer_commands.hpp"
 #include "tests/support/temporary_directory.hpp"
 #include "velmoradine/platform/foundation/bundle.hpp"
 #include "velmoradine/platform/graphics/image.hpp"
@@ -46,26 +47,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const char* kX264 =
-    "-c:v libx264 -preset veryfast -crf 18 -pix_fmt yuv420p -color_range tv "
-    "-colorspace smpte170m -color_primaries smpte170m -color_trc smpte170m";
 constexpr int kScenes = 3;
 constexpr double kSceneSeconds = 3;
 
-double seconds(const std::function<void()>& work) {
-  const auto start = std::chrono::steady_clock::now();
-  work();
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-bool shell(const std::string& command) {
-  return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
-}
-
 void require(bool condition, const char* what) {
-  if (condition) return;
-  std::fprintf(stderr, "bench_ugc: %s\n", what);
-  std::exit(1);
+  bench::require("bench_ugc", condition, what);
 }
 
 void figure(const char* name, double value) {
@@ -138,7 +124,7 @@ ProcessRun renderProcess(const fs::path& description, const fs::path& output, co
   const std::string program = (executableDirectory() / "velmoradine").string();
   ProcessRun run;
   std::fflush(stdout);  // or the child writes this process's pending output again
-  run.seconds = seconds([&] {
+  run.seconds = bench::secondsOf([&] {
     const pid_t child = fork();
     if (child == 0) {
       std::freopen(log.c_str(), "w", stdout);
@@ -163,20 +149,21 @@ std::string peerScene(const fs::path& work, const fs::path& output) {
          (work / "caption.png").string() + " -i " + (work / "logo.png").string() +
          " -filter_complex \"[0:v][1:v]overlay=40:80[captioned];[captioned][2:v]overlay=370:820\""
          " -r 30 " +
-         kX264 + " -movflags +faststart " + output.string();
+         bench::kPeerX264Arguments + " -movflags +faststart " + output.string();
 }
 
 double peerPipeline(const fs::path& work) {
-  return seconds([&] {
+  return bench::secondsOf([&] {
     std::ofstream list(work / "peer.txt");
     for (int i = 0; i < kScenes; ++i) {
       const fs::path scene = work / ("peer" + std::to_string(i) + ".mp4");
-      require(shell(peerScene(work, scene)), "ffmpeg scene failed");
+      require(bench::runQuietly(peerScene(work, scene)), "ffmpeg scene failed");
       list << "file '" << scene.string() << "'\n";
     }
     list.close();
-    require(shell("ffmpeg -y -loglevel error -f concat -safe 0 -i " + (work / "peer.txt").string() +
-                  " " + kX264 + " -movflags +faststart " + (work / "peer.mp4").string()),
+    require(bench::runQuietly("ffmpeg -y -loglevel error -f concat -safe 0 -i " +
+                              (work / "peer.txt").string() + " " + bench::kPeerX264Arguments +
+                              " -movflags +faststart " + (work / "peer.mp4").string()),
             "ffmpeg concat failed");
   });
 }
@@ -193,7 +180,7 @@ double reportedSeconds(const std::string& output, const std::string& label) {
 double childCPUSeconds(const std::string& command) {
   rusage before{}, after{};
   getrusage(RUSAGE_CHILDREN, &before);
-  require(shell(command), "a measured ffmpeg run failed");
+  require(bench::runQuietly(command), "a measured ffmpeg run failed");
   getrusage(RUSAGE_CHILDREN, &after);
   return cpuSeconds(after) - cpuSeconds(before);
 }
@@ -207,12 +194,13 @@ void loadAverage() {
 }  // namespace
 
 int main() {
-  require(shell("ffmpeg -version"),
+  require(bench::runQuietly("ffmpeg -version"),
           "the ffmpeg command line is missing (scripts/bootstrap installs it)");
   const testing::TemporaryDirectory scratch;
   const fs::path& work = scratch.path();
-  require(shell("ffmpeg -y -f lavfi -i testsrc2=size=540x960:rate=30 -t 3 " + std::string(kX264) +
-                " " + (work / "clip.mp4").string()),
+  require(bench::runQuietly("ffmpeg -y -f lavfi -i testsrc2=size=540x960:rate=30 -t 3 " +
+                            std::string(bench::kPeerX264Arguments) + " " +
+                            (work / "clip.mp4").string()),
           "cannot make the source clip");
   saveLogo(work / "logo.png");
   saveCaption(work / "caption.png");
@@ -245,12 +233,12 @@ int main() {
   ProcessRun plain = renderProcess(work / "plain.json", work / "plain.mp4", work / "plain.log");
   const double scene = reportedSeconds(alone.output, "scene 1: rendered");
   const std::string clip = (work / "clip.mp4").string(), raw = (work / "clip.yuv").string();
-  require(shell("ffmpeg -y -i " + clip + " -f rawvideo -pix_fmt yuv420p " + raw),
+  require(bench::runQuietly("ffmpeg -y -i " + clip + " -f rawvideo -pix_fmt yuv420p " + raw),
           "cannot decode the clip to raw pictures");
   const double decode = childCPUSeconds("ffmpeg -y -loglevel error -i " + clip + " -f null -");
   const double encode = childCPUSeconds(
       "ffmpeg -y -loglevel error -f rawvideo -pix_fmt yuv420p -s 540x960 -r 30 -i " + raw + " " +
-      kX264 + " " + (work / "encoded.mp4").string());
+      bench::kPeerX264Arguments + " " + (work / "encoded.mp4").string());
   const double compositing = alone.cpuSeconds - plain.cpuSeconds;
   std::printf(
       "# one scene: %.3f s (process %.3f s, %.3f s of processor time; the clip alone %.3f s): "
