@@ -9,7 +9,7 @@ namespace velmoradine::devserver {
 namespace {
 
 // "a-b", "a-" or "-n" as written, before the file's size applies.
-struct RangeSpec {
+struct RequestedRange {
   std::optional<std::uint64_t> first;
   std::optional<std::uint64_t> last;
 };
@@ -29,25 +29,25 @@ std::optional<std::uint64_t> number(std::string_view digits) {
   return value;
 }
 
-std::optional<RangeSpec> parseSpec(std::string_view text) {
+std::optional<RequestedRange> parseRequestedRange(std::string_view text) {
   auto dash = text.find('-');
   if (dash == std::string_view::npos) return std::nullopt;
   std::string_view head = text.substr(0, dash);
   std::string_view tail = text.substr(dash + 1);
-  RangeSpec spec;
+  RequestedRange wanted;
   if (head.empty()) {
-    spec.last = number(tail);
-    return spec.last ? std::optional(spec) : std::nullopt;
+    wanted.last = number(tail);
+    return wanted.last ? std::optional(wanted) : std::nullopt;
   }
-  spec.first = number(head);
-  if (!spec.first) return std::nullopt;
-  if (tail.empty()) return spec;
-  spec.last = number(tail);
-  if (!spec.last || *spec.last < *spec.first) return std::nullopt;
-  return spec;
+  wanted.first = number(head);
+  if (!wanted.first) return std::nullopt;
+  if (tail.empty()) return wanted;
+  wanted.last = number(tail);
+  if (!wanted.last || *wanted.last < *wanted.first) return std::nullopt;
+  return wanted;
 }
 
-std::optional<std::vector<RangeSpec>> parseHeader(std::string_view header) {
+std::optional<std::vector<RequestedRange>> parseHeader(std::string_view header) {
   header = trimmed(header);
   constexpr std::string_view kUnit = "bytes=";
   if (header.size() < kUnit.size()) return std::nullopt;
@@ -55,31 +55,31 @@ std::optional<std::vector<RangeSpec>> parseHeader(std::string_view header) {
     if (std::tolower(static_cast<unsigned char>(header[i])) != kUnit[i]) return std::nullopt;
   }
   header.remove_prefix(kUnit.size());
-  std::vector<RangeSpec> specs;
+  std::vector<RequestedRange> requested;
   while (true) {
     auto comma = header.find(',');
     std::string_view item = trimmed(header.substr(0, comma));
     // Empty list elements are allowed by the list syntax.
     if (!item.empty()) {
-      auto spec = parseSpec(item);
-      if (!spec) return std::nullopt;
-      specs.push_back(*spec);
+      auto wanted = parseRequestedRange(item);
+      if (!wanted) return std::nullopt;
+      requested.push_back(*wanted);
     }
     if (comma == std::string_view::npos) break;
     header.remove_prefix(comma + 1);
   }
-  if (specs.empty()) return std::nullopt;
-  return specs;
+  if (requested.empty()) return std::nullopt;
+  return requested;
 }
 
-std::optional<ByteRange> fit(const RangeSpec& spec, std::uint64_t size) {
+std::optional<ByteRange> fit(const RequestedRange& wanted, std::uint64_t size) {
   if (size == 0) return std::nullopt;
-  if (!spec.first) {
-    if (*spec.last == 0) return std::nullopt;
-    return ByteRange{size - std::min(*spec.last, size), size - 1};
+  if (!wanted.first) {
+    if (*wanted.last == 0) return std::nullopt;
+    return ByteRange{size - std::min(*wanted.last, size), size - 1};
   }
-  if (*spec.first >= size) return std::nullopt;
-  return ByteRange{*spec.first, std::min(spec.last.value_or(size - 1), size - 1)};
+  if (*wanted.first >= size) return std::nullopt;
+  return ByteRange{*wanted.first, std::min(wanted.last.value_or(size - 1), size - 1)};
 }
 
 std::vector<ByteRange> merged(std::vector<ByteRange> ranges) {
@@ -99,11 +99,11 @@ std::vector<ByteRange> merged(std::vector<ByteRange> ranges) {
 }  // namespace
 
 RangePlan planRanges(std::string_view header, std::uint64_t size) {
-  auto specs = parseHeader(header);
-  if (!specs || specs->size() > kMaxRequestedRanges) return {};
+  auto requested = parseHeader(header);
+  if (!requested || requested->size() > kMaxRequestedRanges) return {};
   std::vector<ByteRange> ranges;
-  for (const auto& spec : *specs) {
-    if (auto range = fit(spec, size)) ranges.push_back(*range);
+  for (const auto& wanted : *requested) {
+    if (auto range = fit(wanted, size)) ranges.push_back(*range);
   }
   if (ranges.empty()) return {RangePlan::Kind::unsatisfiable, {}};
   auto parts = merged(std::move(ranges));
