@@ -23,8 +23,8 @@ constexpr std::size_t kReadChunkBytes = 64 * 1024;
 // The library refuses longer request lines with 414; a longer line is not
 // waited for.
 constexpr std::size_t kMaxRequestLineBytes = 8192;
-constexpr auto kRefusalLinger = std::chrono::seconds(1);
-constexpr std::size_t kMaxRefusalDrainBytes = 1024 * 1024;
+constexpr auto kCloseLinger = std::chrono::seconds(2);
+constexpr std::size_t kMaxLingerDrainBytes = 1024 * 1024;
 
 bool equalsIgnoringCase(std::string_view a, std::string_view b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
@@ -191,13 +191,17 @@ void ConnectionStream::refuseHead(HeadOutcome outcome) {
   std::string reply = "HTTP/1.1 " + std::string(status) +
                       "\r\nDate: " + httpDate(std::time(nullptr)) +
                       "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
-  if (!sendAll(reply)) return;
-  // Closing with unread bytes would reset the connection, and a client still
-  // sending its head could lose the reply: take (and drop) what it sends for
-  // a moment first.
+  sendAll(reply);
+}
+
+void ConnectionStream::closeLingering() {
+  // Closing with unread bytes, or while the client is still sending (a head
+  // or a body that was refused), resets the connection, and the client could
+  // lose the reply it has not read yet. Say we are done, then take (and drop)
+  // what it sends until it closes too, for a bounded time and amount.
   ::shutdown(socket_, SHUT_WR);
-  auto lingerUntil = Clock::now() + kRefusalLinger;
-  for (std::size_t drained = 0; drained < kMaxRefusalDrainBytes && fill(lingerUntil);) {
+  auto lingerUntil = Clock::now() + kCloseLinger;
+  for (std::size_t drained = 0; drained < kMaxLingerDrainBytes && fill(lingerUntil);) {
     drained += buffered();
     inbound_.clear();
     position_ = 0;

@@ -43,9 +43,11 @@ class ConnectionStream final : public httplib::Stream {
   // deadline for its end, within the head limits. On `complete` the head is
   // buffered for the library to read and the body's deadline runs.
   HeadOutcome receiveHead(Clock::time_point firstByteBy);
-  // Answers a head that was not received whole (the connection is closed
-  // after it); nothing for `idle`.
+  // Answers a head that was not received whole (the connection is to be
+  // closed after it); nothing for `idle`.
   void refuseHead(HeadOutcome outcome);
+  // Ends the connection so that the client still receives what was sent.
+  void closeLingering();
   // Whether the last response asked for the connection to be closed.
   bool closeRequested() const { return closeRequested_; }
 

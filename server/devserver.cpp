@@ -180,6 +180,7 @@ std::string DevServer::bind() {
   } else if (!state_->server.bind_to_port(host, port)) {
     throw StartupError("cannot listen on " + host + " port " + std::to_string(port));
   }
+  state_->server.widenAcceptQueue();
   state_->port = port;
   std::string shownHost = host.find(':') != std::string::npos ? "[" + host + "]" : host;
   state_->context.listenBaseURL = "http://" + shownHost + ":" + std::to_string(port) + "/";

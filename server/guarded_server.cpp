@@ -11,6 +11,8 @@ namespace {
 
 // Requests one connection may carry before it is closed.
 constexpr std::size_t kMaxRequestsPerConnection = 1000;
+// The kernel caps this at net.core.somaxconn.
+constexpr int kAcceptQueueLength = 1024;
 
 }  // namespace
 
@@ -31,6 +33,12 @@ void GuardedServer::stopAccepting() {
   }
 }
 
+void GuardedServer::widenAcceptQueue() {
+  socket_t socket = svr_sock_.load();
+  // Listening again on a listening socket only changes its queue's length.
+  if (socket != INVALID_SOCKET) ::listen(socket, kAcceptQueueLength);
+}
+
 bool GuardedServer::process_and_close_socket(socket_t socket) {
   serveConnection(socket);
   ::shutdown(socket, SHUT_RDWR);
@@ -39,8 +47,14 @@ bool GuardedServer::process_and_close_socket(socket_t socket) {
 }
 
 void GuardedServer::serveConnection(int socket) {
+  // Registered while lingering too, so that a shutdown cuts the linger short.
   ConnectionRegistry::Entry entry(registry_, socket);
   ConnectionStream stream(socket, options_);
+  serveRequests(entry, stream);
+  stream.closeLingering();
+}
+
+void GuardedServer::serveRequests(ConnectionRegistry::Entry& entry, ConnectionStream& stream) {
   auto firstByteBy = ConnectionStream::Clock::now() + options_.headerTimeout;
   for (std::size_t served = 0; served < kMaxRequestsPerConnection; ++served) {
     if (!entry.waiting()) return;

@@ -7,6 +7,7 @@
 
 #include <httplib.h>
 
+#include "server/connection_stream.hpp"
 #include "server/connections.hpp"
 #include "server/options.hpp"
 
@@ -23,10 +24,15 @@ class GuardedServer : public httplib::Server {
   // bind and listen, so a signal that arrives just after start-up is not
   // lost. Safe from any thread.
   void stopAccepting();
+  // The library listens with a queue of 5 pending connections; a burst of
+  // clients beyond that is dropped or reset by the kernel before any thread
+  // could take it. Call after binding.
+  void widenAcceptQueue();
 
  private:
   bool process_and_close_socket(socket_t socket) override;
   void serveConnection(int socket);
+  void serveRequests(ConnectionRegistry::Entry& entry, ConnectionStream& stream);
 
   const ConnectionOptions& options_;
   ConnectionRegistry registry_;
