@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "velmoradine/model/video_content_future_provider.hpp"
 #include "velmoradine/platform/foundation/error.hpp"
 
 namespace velmoradine {
@@ -29,5 +30,11 @@ class TitleProvider {
   virtual ~TitleProvider() = default;
   virtual std::optional<std::string> title() const = 0;
 };
+
+// What the share sheet is made with: a preview, a title and the video being
+// rendered. The UGC is the kit's one provider.
+class ShareSheetProvider : public Presentable,
+                           public TitleProvider,
+                           public VideoContentFutureProvider {};
 
 }  // namespace velmoradine
