@@ -46,6 +46,7 @@ class PhotoPermissionHelper : public std::enable_shared_from_this<PhotoPermissio
 
   void requestPermission();
 
+  // Set the delegate before `requestPermission`: answers read it from other threads.
   std::shared_ptr<PhotoPermissionHelperDelegate> delegate() const { return delegate_.lock(); }
   void setDelegate(std::weak_ptr<PhotoPermissionHelperDelegate> delegate) {
     delegate_ = std::move(delegate);
