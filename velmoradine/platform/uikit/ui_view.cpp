@@ -102,6 +102,7 @@ void UIView::attach(const std::shared_ptr<UIView>& view, std::size_t index) {
   ++view->orderVersion_;
   view->setNeedsLayout();
   setNeedsLayout();
+  view->updateWindow();
 }
 
 void UIView::removeFromSuperview() {
@@ -116,6 +117,18 @@ void UIView::removeFromSuperview() {
   auto self = std::move(*keep);
   superview->subviews_.erase(keep);
   superview->setNeedsLayout();
+  updateWindow();
+}
+
+void UIView::updateWindow() {
+  UIWindow* now = window();
+  if (now != announcedWindow_) {
+    announcedWindow_ = now;
+    didMoveToWindow();
+  }
+  // Copied: a view told of its window may change its subviews.
+  auto subviews = subviews_;
+  for (const auto& subview : subviews) subview->updateWindow();
 }
 
 bool UIView::isDescendant(const UIView& ancestor) const {

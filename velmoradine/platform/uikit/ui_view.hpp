@@ -84,6 +84,9 @@ class UIView : public std::enable_shared_from_this<UIView> {
   bool isDescendant(const UIView& ancestor) const;
   // The window showing the view's tree, if any.
   UIWindow* window() const;
+  // Called after the view's window changed: it was added to or removed from
+  // a tree shown by a window, or its tree's root began or stopped being shown.
+  virtual void didMoveToWindow() {}
   // The view controller whose root view this is, if any.
   std::shared_ptr<UIViewController> owningViewController() const {
     return owningViewController_.lock();
@@ -169,6 +172,8 @@ class UIView : public std::enable_shared_from_this<UIView> {
   friend class NSLayoutConstraint;
 
   void willChangeAnimatableState();
+  // Tells this view and its subtree whose window changed since last told.
+  void updateWindow();
   void attach(const std::shared_ptr<UIView>& view, std::size_t index);
   void addConstraint(std::shared_ptr<NSLayoutConstraint> constraint);
   void removeConstraint(const NSLayoutConstraint& constraint);
@@ -180,7 +185,8 @@ class UIView : public std::enable_shared_from_this<UIView> {
   // subviews may be added from a subclass's constructor.
   UIView* superview_ = nullptr;
   std::weak_ptr<UIViewController> owningViewController_;
-  UIWindow* window_ = nullptr;  // set on the roots the window draws
+  UIWindow* window_ = nullptr;           // set on the roots the window draws
+  UIWindow* announcedWindow_ = nullptr;  // what didMoveToWindow last reported
   std::vector<std::shared_ptr<NSLayoutConstraint>> constraints_;
   std::vector<std::shared_ptr<UIGestureRecognizer>> gestureRecognizers_;
   std::uint64_t displayVersion_ = 1;

@@ -1,5 +1,6 @@
 #include "velmoradine/platform/uikit/ui_window.hpp"
 
+#include <algorithm>
 #include <cmath>
 
 #include "velmoradine/platform/uikit/main_thread.hpp"
@@ -43,7 +44,10 @@ UIWindow::UIWindow(UIScreen screen)
 UIWindow::~UIWindow() {
   if (root_) root_->window_ = nullptr;
   for (const auto& root : attachedRoots_) {
-    if (auto view = root.lock()) view->window_ = nullptr;
+    if (auto view = root.lock()) {
+      view->window_ = nullptr;
+      view->updateWindow();
+    }
   }
 }
 
@@ -87,12 +91,18 @@ std::vector<std::shared_ptr<UIView>> UIWindow::collectRoots() {
 std::vector<std::shared_ptr<UIView>> UIWindow::roots() {
   auto roots = collectRoots();
   for (const auto& old : attachedRoots_) {
-    if (auto view = old.lock(); view && view->window_ == this) view->window_ = nullptr;
+    auto view = old.lock();
+    if (!view || view->window_ != this) continue;
+    if (std::find(roots.begin(), roots.end(), view) != roots.end()) continue;
+    view->window_ = nullptr;
+    view->updateWindow();
   }
   attachedRoots_.clear();
   for (const auto& root : roots) {
-    root->window_ = this;
     attachedRoots_.push_back(root);
+    if (root->window_ == this) continue;
+    root->window_ = this;
+    root->updateWindow();
   }
   return roots;
 }

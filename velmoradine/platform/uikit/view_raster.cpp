@@ -21,6 +21,15 @@ bool drawsNothing(const Layer& layer) {
   return !background && !border && !layer.contents() && layer.sublayers().empty();
 }
 
+// A layer that shows only its contents (a video frame, an image) is
+// composited from the contents as they are, without drawing them again at
+// the screen's scale first.
+bool showsContentsAlone(const Layer& layer) {
+  bool background = layer.backgroundColor() && layer.backgroundColor()->alpha > 0;
+  bool border = layer.borderWidth() > 0 && layer.borderColor() && layer.borderColor()->alpha > 0;
+  return layer.contents() && !background && !border && layer.sublayers().empty();
+}
+
 // Draws the layer alone, untransformed and opaque, with its bounds filling
 // the bitmap; what places and fades it is the compositor's business.
 std::optional<Image> rasterize(Layer& layer, double scale) {
@@ -60,7 +69,8 @@ bool ViewRaster::refresh(UIView& view, double scale) {
   displayVersion_ = view.displayVersion();
   scale_ = scale;
   look_ = lookOf(layer);
-  image_ = rasterize(layer, scale);
+  contentsAlone_ = showsContentsAlone(layer);
+  image_ = contentsAlone_ ? layer.contents() : rasterize(layer, scale);
   ++generation_;
   return image_.has_value();
 }

@@ -3,7 +3,9 @@
 // Internal: the cached raster of one view's own layer (without its
 // subviews) at the screen's scale, redrawn only when what the layer draws
 // has changed: after `setNeedsDisplay()`, a new bounds size, or a change to
-// the layer's look (background, corners, border, contents, sublayers).
+// the layer's look (background, corners, border, contents, sublayers). A
+// layer that shows nothing but its contents is not drawn at all: the
+// contents are the raster.
 
 #include <cstdint>
 #include <optional>
@@ -40,6 +42,9 @@ class ViewRaster {
   bool refresh(UIView& view, double scale);
   // None for a view whose layer draws nothing.
   const std::optional<Image>& image() const { return image_; }
+  // Whether `image()` is the layer's contents itself, to be placed by the
+  // layer's contents gravity, rather than a drawing of the whole bounds.
+  bool isContentsAlone() const { return contentsAlone_; }
   // Changes whenever the raster is drawn again.
   std::uint64_t generation() const { return generation_; }
 
@@ -49,6 +54,7 @@ class ViewRaster {
   std::uint64_t displayVersion_ = 0;
   LayerLook look_;
   double scale_ = 0;
+  bool contentsAlone_ = false;
 };
 
 }  // namespace velmoradine

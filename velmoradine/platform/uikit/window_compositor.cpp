@@ -83,6 +83,12 @@ std::shared_ptr<Layer> WindowCompositor::visit(UIView& view, const Visit& parent
   entry.seen = true;
   if (entry.raster.refresh(view, scale_)) ++rasterizations_;
   if (entry.raster.image()) layer->setContents(*entry.raster.image());
+  if (entry.raster.isContentsAlone()) {
+    layer->setContentsGravity(own.contentsGravity());
+    layer->setContentsScale(own.contentsScale());
+    layer->setContentsRect(own.contentsRect());
+    layer->setContentsCenter(own.contentsCenter());
+  }
 
   Placement placement;
   placement.toWindow = layer->transformToSuperlayer().concatenating(parent.toWindow);
