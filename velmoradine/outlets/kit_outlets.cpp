@@ -1,0 +1,9 @@
+#include "velmoradine/outlets/kit_outlets.hpp"
+
+namespace velmoradine {
+
+ShareOutletTypeList kitShareOutletTypes() {
+  return {};
+}
+
+}  // namespace velmoradine

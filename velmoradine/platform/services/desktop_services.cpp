@@ -1,0 +1,12 @@
+#include "velmoradine/platform/services/desktop_audio_session.hpp"
+#include "velmoradine/platform/services/system_services.hpp"
+
+namespace velmoradine {
+
+std::shared_ptr<const SystemServices> SystemServices::desktop() {
+  auto services = std::make_shared<SystemServices>();
+  services->audioSession = std::make_shared<DesktopAudioSession>();
+  return services;
+}
+
+}  // namespace velmoradine
