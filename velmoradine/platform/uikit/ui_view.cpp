@@ -99,6 +99,7 @@ void UIView::attach(const std::shared_ptr<UIView>& view, std::size_t index) {
   subviews_.insert(
       subviews_.begin() + static_cast<std::ptrdiff_t>(std::min(index, subviews_.size())), view);
   view->superview_ = this;
+  view->sublayersBelow_ = layer_->sublayers().size();
   ++view->orderVersion_;
   view->setNeedsLayout();
   setNeedsLayout();

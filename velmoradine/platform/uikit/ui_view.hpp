@@ -5,7 +5,9 @@
 //
 // The view's own drawing (background, border, corner radius, and whatever a
 // subclass puts into its layer's contents or sublayers) lives in `layer()`;
-// the layers of subviews are not sublayers of it. The window rasterises each
+// the layers of subviews are not sublayers of it. Sublayers added to
+// `layer()` after a subview are drawn above that subview, as the order of
+// adding would have it had the subview's layer been added among them. The window rasterises each
 // view's layer on its own and composites the rasters, so a change to one view
 // re-rasterises that view alone, and a move, a fade or a transform
 // re-rasterises nothing (see ui_window.hpp). Changing `layer()` directly is
@@ -161,6 +163,10 @@ class UIView : public std::enable_shared_from_this<UIView> {
   std::uint64_t identifier() const { return identifier_; }
   // Changes whenever the view moves among its siblings.
   std::uint64_t orderVersion() const { return orderVersion_; }
+  // How many sublayers the superview's layer had when this view was added:
+  // those are drawn below it, sublayers added later above it, as if the
+  // view's layer had been added among them then.
+  std::size_t superlayerSublayersBelow() const { return sublayersBelow_; }
 
  protected:
   // For subclasses that draw with a layer of their own kind.
@@ -191,6 +197,7 @@ class UIView : public std::enable_shared_from_this<UIView> {
   std::vector<std::shared_ptr<UIGestureRecognizer>> gestureRecognizers_;
   std::uint64_t displayVersion_ = 1;
   std::uint64_t orderVersion_ = 0;
+  std::size_t sublayersBelow_ = 0;
   bool userInteractionEnabled_ = true;
   bool translatesAutoresizing_ = true;
   bool needsLayout_ = true;

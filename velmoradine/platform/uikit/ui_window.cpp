@@ -55,9 +55,12 @@ void UIWindow::setRootViewController(std::shared_ptr<UIViewController> controlle
   assertMainThread("UIWindow::setRootViewController");
   if (root_) root_->window_ = nullptr;
   root_ = std::move(controller);
-  if (!root_) return;
-  root_->window_ = this;
-  root_->view()->setFrame(screen_.bounds());
+  if (root_) {
+    root_->window_ = this;
+    root_->view()->setFrame(screen_.bounds());
+  }
+  // Views learn at once whether they are in a window, not at the next frame.
+  roots();
 }
 
 std::shared_ptr<UIViewController> UIWindow::topViewController() const {

@@ -36,10 +36,20 @@ struct LayerLook {
   friend bool operator==(const LayerLook&, const LayerLook&) = default;
 };
 
+// Which part of a view's layer a raster draws: the layer's own drawing
+// (background, contents, border) with the sublayers below its first subview,
+// or only the sublayers drawn between two subviews or above the last.
+struct LayerPart {
+  std::size_t firstSublayer = 0;
+  std::size_t endSublayer = 0;
+  bool ownDrawing = true;
+  friend bool operator==(const LayerPart&, const LayerPart&) = default;
+};
+
 class ViewRaster {
  public:
-  // Brings the raster up to date; true when it was drawn again.
-  bool refresh(UIView& view, double scale);
+  // Brings the raster of `part` up to date; true when it was drawn again.
+  bool refresh(UIView& view, double scale, const LayerPart& part);
   // None for a view whose layer draws nothing.
   const std::optional<Image>& image() const { return image_; }
   // Whether `image()` is the layer's contents itself, to be placed by the
@@ -53,6 +63,7 @@ class ViewRaster {
   std::uint64_t generation_ = 0;
   std::uint64_t displayVersion_ = 0;
   LayerLook look_;
+  LayerPart part_;
   double scale_ = 0;
   bool contentsAlone_ = false;
 };
