@@ -23,12 +23,13 @@
 
 #include "velmoradine/model/ugc_error.hpp"
 #include "velmoradine/model/ugc_render_settings.hpp"
-#include "velmoradine/model/video_content_future_provider.hpp"
 #include "velmoradine/platform/dispatch/dispatch_group.hpp"
 #include "velmoradine/platform/dispatch/dispatch_queue.hpp"
 #include "velmoradine/ugc/ugc_rendering.hpp"
 #include "velmoradine/ugc/ugc_scene.hpp"
 #include "velmoradine/ugc/ugc_scene_delegate.hpp"
+#include "velmoradine/ui/presentable.hpp"
+#include "velmoradine/ui/presentation_result.hpp"
 
 namespace velmoradine {
 
@@ -36,13 +37,22 @@ namespace velmoradine {
 // that shows export progress wraps the standard factories, keeps the
 // renderers they make and reads their exporters' progress on the main queue
 // (where the exports are started).
+// Makes the share sheet a UGC presents, with the UGC as its provider and the
+// host's completion. Main thread.
+using ShareSheetFactory = std::function<std::shared_ptr<UIViewController>(
+    std::shared_ptr<ShareSheetProvider> provider, PresentationCompletion completion)>;
+
 struct UGCProviders {
   std::shared_ptr<UGCRendererFactory> renderers = UGCRendererFactory::standard();
   std::shared_ptr<UGCSceneRendererFactory> sceneRenderers = UGCSceneRendererFactory::standard();
+  // The kit's ShareSheetViewController.
+  ShareSheetFactory shareSheets = standardShareSheets();
+
+  static ShareSheetFactory standardShareSheets();
 };
 
 class UGC final : public UGCSceneDelegate,
-                  public VideoContentFutureProvider,
+                  public ShareSheetProvider,
                   public std::enable_shared_from_this<UGC> {
  public:
   // The error side is a UGCError.
@@ -78,8 +88,21 @@ class UGC final : public UGCSceneDelegate,
   void sceneReady(UGCScene& configuration) override;
   void sceneDidRender(UGCScene& configuration, Result<SuccessfulRenderingResult> result) override;
 
+  // Shows the share sheet on `viewController` (modally, animated, from the
+  // main queue), or first a tap-to-share toast at the top of its view
+  // (ugc_toast.hpp) whose tap shows the sheet. `completion` goes to the
+  // sheet, which reports how the share ended; a toast that is never tapped
+  // reports nothing. Main thread.
+  void present(const std::shared_ptr<UIViewController>& viewController,
+               const PresentationStyle& presentationStyle, PresentationCompletion completion);
+
+  // Presentable: plays the scenes live in `view`, one after another, for as
+  // long as the UGC exists (ugc_presentation.hpp). Main thread.
+  std::optional<Error> presentOn(const std::shared_ptr<UIViewController>& viewController,
+                                 const std::shared_ptr<UIView>& view) override;
+
   // The title shown and shared. Main thread.
-  const std::optional<std::string>& title() const { return title_; }
+  std::optional<std::string> title() const override { return title_; }
   void setTitle(std::optional<std::string> title) { title_ = std::move(title); }
 
   const UGCRenderSettings renderSettings;
@@ -96,6 +119,8 @@ class UGC final : public UGCSceneDelegate,
   UGC(std::optional<std::string> title, UGCRenderSettings renderSettings, UGCProviders providers);
 
  private:
+  void presentShareSheet(const std::shared_ptr<UIViewController>& viewController,
+                         PresentationCompletion completion);
   void renderUGC(int retries);
   void exported(int retries, Result<SuccessfulRenderingResult> result);
   void renderingDidComplete(Result<SuccessfulRenderingResult> result);
