@@ -68,8 +68,10 @@ TEST_P(DebuggerViewControllerTest, ShowsTheCodeOnlyAfterASuccessfulUploadUnderTh
   advance(1);
   window->displayIfNeeded();
 
-  EXPECT_EQ(!debugger->codeView()->isHidden(), expected.shownCode.has_value());
-  if (expected.shownCode) EXPECT_EQ(debugger->codeView()->text(), expected.shownCode);
+  EXPECT_EQ(debugger->codeView()->isHidden(), !expected.shownCode.has_value());
+  if (expected.shownCode) {
+    EXPECT_EQ(debugger->codeView()->text(), expected.shownCode);
+  }
   EXPECT_FALSE(debugger->openLinkView()->isHidden());
   EXPECT_EQ(debugger->openLinkView()->text(),
             "Please visit \nhttp://127.0.0.1:8123/go \n to get started!");
