@@ -13,24 +13,19 @@
 
 #include <cstdio>
 #include <optional>
-#include <variant>
 
 #include "commands.hpp"
+#include "ugc_building.hpp"
 #include "ugc_render_progress.hpp"
-#include "velmoradine/model/ugc_description.hpp"
 #include "velmoradine/platform/dispatch/run_loop.hpp"
 #include "velmoradine/platform/dispatch/timer.hpp"
 #include "velmoradine/platform/foundation/console.hpp"
-#include "velmoradine/platform/foundation/file_contents.hpp"
-#include "velmoradine/platform/foundation/url.hpp"
 
 namespace velmoradine::cli {
 namespace {
 
 namespace fs = std::filesystem;
 
-// A description is text of kilobytes; a larger file is not one.
-constexpr std::size_t kLargestDescription = std::size_t{16} << 20;
 // Remote layers time out within seconds and exports always end, so this
 // bound is only the last guard against waiting for ever.
 constexpr auto kLongestRender = std::chrono::hours(6);
@@ -44,15 +39,6 @@ void complain(const std::string& line) {
   std::fprintf(stderr, "render: %s\n", line.c_str());
 }
 
-Result<UGCDescription> readDescription(const fs::path& input) {
-  Result<Data> text = readContents(input, kLargestDescription);
-  if (!text) {
-    // The error's own text names the file again; the reason alone follows it.
-    return failure(Error(text.error().code()));
-  }
-  return parseUGCDescription(std::string(text->begin(), text->end()), input.parent_path());
-}
-
 // Why the video cannot be written to `output`; nothing when its folder is
 // there to take it.
 std::optional<std::string> unwritableOutput(const fs::path& output) {
@@ -62,50 +48,6 @@ std::optional<std::string> unwritableOutput(const fs::path& output) {
   if (fs::is_directory(output, code)) return output.string() + " is a folder";
   if (::access(folder.c_str(), W_OK) != 0) return "cannot write in " + folder.string();
   return std::nullopt;
-}
-
-void addLayer(UGCScene& scene, const UGCLayerInstruction& layer) {
-  std::visit(
-      [&scene](const auto& instruction) {
-        using Instruction = std::decay_t<decltype(instruction)>;
-        if constexpr (std::is_same_v<Instruction, UGCLayerInstruction::imageLitearl>) {
-          scene.imageLayer(instruction.format, instruction.image);
-        } else if constexpr (std::is_same_v<Instruction, UGCLayerInstruction::imageURL>) {
-          scene.imageLayer(instruction.format, *URL::parse(instruction.url));
-        } else if constexpr (std::is_same_v<Instruction, UGCLayerInstruction::videoURL>) {
-          scene.videoLayer(instruction.format, *URL::parse(instruction.url));
-        } else {
-          scene.textLayer(instruction.format, instruction.text);
-        }
-      },
-      layer.value);
-}
-
-std::shared_ptr<UGC> buildUGC(const UGCDescription& description, UGCRenderProgress& progress) {
-  auto ugc = UGC::make("render", description.title, description.options, progress.providers());
-  for (const UGCSceneDescription& sceneDescription : description.scenes) {
-    auto scene = ugc->addScene("scene", sceneDescription.options);
-    progress.watchScene(*scene);
-    for (const UGCLayerInstruction& layer : sceneDescription.layers) addLayer(*scene, layer);
-  }
-  return ugc;
-}
-
-// Calls the `ready` of the scenes from `index` on, one scene after the
-// other's outcome, and the UGC's `ready` once the last scene has been
-// asked. One export at a time keeps every core busy already (the encoder's
-// threads, decoding ahead of composing), while three at once hold three
-// pipelines' frames: 312 MB against 133 MB at 540 × 960. Downloads do not
-// wait: URL layers started theirs when the UGC was built.
-void readyInTurn(const std::shared_ptr<UGC>& ugc, std::size_t index,
-                 const std::shared_ptr<UGCRenderProgress>& progress, UGC::Completion finished) {
-  const auto scenes = ugc->sceneConfigurations();
-  const bool last = index + 1 == scenes.size();
-  scenes[index]->ready([=](Result<SuccessfulRenderingResult> result) {
-    progress->sceneReported(index, result);
-    if (!last) readyInTurn(ugc, index + 1, progress, finished);
-  });
-  if (last) ugc->ready(std::move(finished));
 }
 
 // Renders the UGC and answers with its final result, or none if it took
@@ -150,7 +92,7 @@ int renderDescription(const UGCDescription& description, const fs::path& output)
   auto progress = UGCRenderProgress::make(description.scenes.size(), say);
   std::optional<Result<SuccessfulRenderingResult>> outcome;
   {
-    std::shared_ptr<UGC> ugc = buildUGC(description, *progress);
+    std::shared_ptr<UGC> ugc = buildUGC(description, *progress, progress->providers());
     outcome = render(ugc, progress);
   }
   int status = 1;
@@ -174,7 +116,7 @@ int renderCommand(const Arguments& arguments) {
   if (arguments.size() != 2) return usageError("render");
   const fs::path input = arguments[0];
   const fs::path output = arguments[1];
-  Result<UGCDescription> description = readDescription(input);
+  Result<UGCDescription> description = readUGCDescription(input);
   if (!description) {
     complain(input.string() + ": " + description.error().localizedDescription());
     return 1;
