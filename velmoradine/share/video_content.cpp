@@ -87,6 +87,12 @@ void VideoContent::shareManagerDidComplete(std::optional<Error> error) {
   if (!error) return;
   std::lock_guard lock(mutex_);
   confidence_ = LinkPreviewConfidence::none;
+  pipelineError_ = std::move(error);
+}
+
+std::optional<Error> VideoContent::pipelineError() const {
+  std::lock_guard lock(mutex_);
+  return pipelineError_;
 }
 
 }  // namespace velmoradine

@@ -58,6 +58,9 @@ class VideoContent : public Content,
       LinkPreviewConfidence::succeeded;
   const std::shared_ptr<ShareManagerVideo>& shareManager() const { return shareManager_; }
 
+  // Why the share pipeline failed, once it has; the link never comes then.
+  std::optional<Error> pipelineError() const;
+
   // What text outlets post: the title, and the link once it is available.
   std::string text() const;
   // The application's call-to-action link, when its settings hold a valid one.
@@ -83,6 +86,7 @@ class VideoContent : public Content,
   std::shared_ptr<RenderedShareStrategy> renderedShareStrategy_;        // guarded by mutex_
   std::shared_ptr<LinkPreviewShareStrategy> linkPreviewShareStrategy_;  // guarded by mutex_
   LinkPreviewConfidence confidence_ = LinkPreviewConfidence::none;      // guarded by mutex_
+  std::optional<Error> pipelineError_;                                  // guarded by mutex_
 };
 
 }  // namespace velmoradine
