@@ -67,9 +67,11 @@ TEST_F(VideoContentTest, LinkIsAvailableOnlyAtSucceededConfidence) {
   EXPECT_EQ(content->text(), "My clip https://l/s/1");
   content->shareManagerDidComplete(std::nullopt);
   EXPECT_TRUE(content->linkPreviewAvailable());
+  EXPECT_EQ(content->pipelineError(), std::nullopt);
   content->shareManagerDidComplete(Error(ShareManagerVideo::Error::unknown));
   EXPECT_FALSE(content->linkPreviewAvailable());
   EXPECT_EQ(content->linkPreviewShareStrategyConfidence(), LinkPreviewConfidence::none);
+  EXPECT_EQ(content->pipelineError(), Error(ShareManagerVideo::Error::unknown));
 }
 
 TEST_F(VideoContentTest, SucceededWithoutALinkStrategyIsNotAvailable) {
