@@ -20,6 +20,7 @@ int usageError(std::string_view command);
 int infoCommand(const Arguments& arguments);
 int renderLayersCommand(const Arguments& arguments);
 int renderCommand(const Arguments& arguments);
+int composeCommand(const Arguments& arguments);
 // An error's description, with its detail in parentheses when it has one.
 std::string errorText(const Error& error);
 

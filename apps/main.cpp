@@ -18,6 +18,20 @@ struct Command {
 };
 
 constexpr std::array kCommands = {
+    Command{"compose",
+            "UGC.json [--outlet NAME] [--answer yes|no] [--toast MESSAGE] [--screens DIR] "
+            "[--window]",
+            "Composes a UGC described in JSON (docs/ugc.md) and shares it the way a host\n"
+            "application and its user do: the share sheet plays the live preview while the\n"
+            "scenes render, the outlet is tapped at once and waits for the video, and the\n"
+            "outcome is printed as the host hears it, with the public link when the outlet\n"
+            "used it. Exits 0 only when the video was shared.\n"
+            "  --outlet NAME           the outlet to tap (default copy)\n"
+            "  --answer yes|no         how dialogs are answered (default yes)\n"
+            "  --toast MESSAGE         present a tap-to-share toast first, and tap it\n"
+            "  --screens DIR           save the screen at each step as PNGs in DIR\n"
+            "  --window                show it in a desktop window; you click the outlet",
+            velmoradine::cli::composeCommand},
     Command{"info", "", "Prints the kit's version and what it found of the host's configuration.",
             velmoradine::cli::infoCommand},
     Command{"make-sample", "OUT.mp4 [--seconds N] [--size WIDTHxHEIGHT]",

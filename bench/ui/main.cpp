@@ -3,5 +3,5 @@
 int main() {
   velmoradine::bench::printWindowFigures();
   velmoradine::bench::printSheetFigures();
-  return 0;
+  return velmoradine::bench::printComposeFigures() ? 0 : 1;
 }

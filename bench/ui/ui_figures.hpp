@@ -12,6 +12,8 @@ namespace velmoradine::bench {
 
 void printWindowFigures();
 void printSheetFigures();
+// False when the figure could not be measured (it says why).
+bool printComposeFigures();
 
 // Like medianSeconds, with an untimed `setup` before each timed `body`.
 inline double medianSecondsWithSetup(int repetitions, const std::function<void()>& setup,

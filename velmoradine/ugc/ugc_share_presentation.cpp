@@ -7,6 +7,7 @@
 #include "velmoradine/ugc/ugc.hpp"
 #include "velmoradine/ugc/ugc_presentation.hpp"
 #include "velmoradine/ugc/ugc_toast.hpp"
+#include "velmoradine/ui/share_sheet_view_controller.hpp"
 
 namespace velmoradine {
 
@@ -48,15 +49,10 @@ std::optional<Error> UGC::presentOn(const std::shared_ptr<UIViewController>& vie
   return std::nullopt;
 }
 
-}  // namespace velmoradine
-
-namespace velmoradine {
-
-// FIXME: an empty controller stands in for ShareSheetViewController until the
-// sheet is built.
 ShareSheetFactory UGCProviders::standardShareSheets() {
-  return [](std::shared_ptr<ShareSheetProvider>, PresentationCompletion) {
-    return std::make_shared<UIViewController>();
+  return [](std::shared_ptr<ShareSheetProvider> provider,
+            PresentationCompletion completion) -> std::shared_ptr<UIViewController> {
+    return ShareSheetViewController::make(std::move(provider), std::move(completion));
   };
 }
 
