@@ -61,4 +61,15 @@ void readyInTurn(const std::shared_ptr<UGC>& ugc, std::size_t index,
   if (last) ugc->ready(std::move(finished));
 }
 
+void readyAtOnce(const std::shared_ptr<UGC>& ugc,
+                 const std::shared_ptr<UGCRenderProgress>& progress, UGC::Completion finished) {
+  const auto scenes = ugc->sceneConfigurations();
+  for (std::size_t index = 0; index < scenes.size(); ++index) {
+    scenes[index]->ready([progress, index](Result<SuccessfulRenderingResult> result) {
+      progress->sceneReported(index, result);
+    });
+  }
+  ugc->ready(std::move(finished));
+}
+
 }  // namespace velmoradine::cli

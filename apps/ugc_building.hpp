@@ -33,4 +33,11 @@ std::shared_ptr<UGC> buildUGC(const UGCDescription& description, UGCRenderProgre
 void readyInTurn(const std::shared_ptr<UGC>& ugc, std::size_t index,
                  const std::shared_ptr<UGCRenderProgress>& progress, UGC::Completion finished);
 
+// Calls every scene's `ready` at once, then the UGC's `ready` with
+// `finished`: what a host that presents the UGC right away does. The UGC
+// joins only the scenes that announced themselves before the first `ready`
+// of its own, and the share sheet asks for the video as soon as it is made.
+void readyAtOnce(const std::shared_ptr<UGC>& ugc,
+                 const std::shared_ptr<UGCRenderProgress>& progress, UGC::Completion finished);
+
 }  // namespace velmoradine::cli
