@@ -22,6 +22,7 @@
 #include "velmoradine/platform/graphics/image.hpp"
 #include "velmoradine/share/content.hpp"
 #include "velmoradine/share/share_strategy.hpp"
+#include "velmoradine/share/video_content.hpp"
 
 namespace velmoradine {
 
@@ -86,6 +87,9 @@ class ShareOutletProtocol : public ShareOutletIdentity,
   void reportSuccess(std::vector<ShareStretegyType> strategiesUsed);
   void reportFailure(std::string error);
   void reportCancelled();
+  // The content as a video; when it is none, reports "Invalid content type"
+  // and gives null, so `share` can stop there.
+  std::shared_ptr<VideoContent> videoContentOrReportFailure();
 
  private:
   mutable std::mutex mutex_;

@@ -76,7 +76,9 @@ bool ShareOutletUtils::isTwitterAppInstalled() {
 }
 
 bool ShareOutletUtils::canOpenURLScheme(const std::string& scheme) {
-  const auto url = URL::parse(scheme + ":/");
+  // The desktop answers by scheme alone. The URL names a host because the
+  // kit's URL type, like libcurl beneath it, refuses a bare "scheme:/".
+  const auto url = URL::parse(scheme + "://open");
   return url && url->scheme() == scheme && UIApplication::shared().canOpenURL(*url);
 }
 
