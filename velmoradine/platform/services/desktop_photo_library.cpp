@@ -103,7 +103,7 @@ void DesktopPhotoLibrary::requestAuthorization(
           console::writeLine(
               "[PhotoLibrary] The answer could not be kept, it will be asked for "
               "again: " +
-              saved.error().localizedDescription() + " (" + saved.error().detail() + ")");
+              saved.error().localizedDescription());
         }
       }
       pending->answer(queue, answer.value_or(PHAuthorizationStatus::notDetermined));

@@ -133,7 +133,7 @@ void MFMessageComposeViewController::sendTapped() {
   if (service) sent = service->send(body_, attachments_);
   if (!sent) {
     console::writeLine("[MessageCompose] The message could not be handed over: " +
-                       sent.error().localizedDescription() + " (" + sent.error().detail() + ")");
+                       sent.error().localizedDescription());
   }
   finish(sent ? MessageComposeResult::sent : MessageComposeResult::failed);
 }

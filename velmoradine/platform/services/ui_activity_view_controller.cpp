@@ -131,8 +131,7 @@ void UIActivityViewController::picked(std::size_t index) {
   if (catalog) launched = catalog->launch(application, itemURLs());
   if (!launched) {
     console::writeLine("[ActivitySheet] " + application.identifier +
-                       " could not be started: " + launched.error().localizedDescription() + " (" +
-                       launched.error().detail() + ")");
+                       " could not be started: " + launched.error().localizedDescription());
   }
   finish(application.identifier, launched.has_value());
 }
