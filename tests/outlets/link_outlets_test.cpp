@@ -3,6 +3,8 @@
 #include "tests/outlets/outlet_fakes.hpp"
 #include "tests/support/wait.hpp"
 #include "velmoradine/outlets/copy.hpp"
+#include "velmoradine/outlets/imessage.hpp"
+#include "velmoradine/outlets/more.hpp"
 #include "velmoradine/outlets/twitter.hpp"
 
 namespace velmoradine {
@@ -35,6 +37,8 @@ TEST_F(LinkOutletsTest, TypesNameTheirDestination) {
   } cases[] = {
       {*Twitter::outletType(), "Twitter", "Twitter", "twitter"},
       {*Copy::outletType(), "Copy", "Copy", "copy"},
+      {*IMessage::outletType(), "IMessage", "SMS", "imessage"},
+      {*More::outletType(), "More", "More", "more"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -48,8 +52,8 @@ TEST_F(LinkOutletsTest, TypesNameTheirDestination) {
 
 TEST_F(LinkOutletsTest, ContentThatIsNoVideoTouchesNothing) {
   const auto content = std::make_shared<testing::UnknownContent>();
-  const std::shared_ptr<const ShareOutletType> types[] = {Twitter::outletType(),
-                                                          Copy::outletType()};
+  const std::shared_ptr<const ShareOutletType> types[] = {
+      Twitter::outletType(), Copy::outletType(), IMessage::outletType(), More::outletType()};
   for (const auto& type : types) {
     SCOPED_TRACE(type->typeName());
     delegate = std::make_shared<testing::RecordingOutletDelegate>();

@@ -1,5 +1,6 @@
 #include "tests/outlets/outlet_fakes.hpp"
 
+#include <cerrno>
 #include <fstream>
 
 #include "velmoradine/platform/dispatch/dispatch_queue.hpp"
@@ -62,6 +63,7 @@ void MemoryPasteboard::setData(std::shared_ptr<const Data> data, std::string pas
 Result<void> RecordingMessaging::send(const std::string& body,
                                       const std::vector<MessageAttachment>&) {
   sentBodies.push_back(body);
+  if (!starts) return failure(Error::posix(ENOENT, "no mail handler"));
   return {};
 }
 

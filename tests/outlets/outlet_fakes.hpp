@@ -58,6 +58,8 @@ class RecordingMessaging final : public Messaging {
 
   bool sendsText = true;
   bool sendsAttachments = true;
+  // Whether the mail handler starts.
+  bool starts = true;
   std::vector<std::string> sentBodies;
 };
 
