@@ -22,7 +22,7 @@ class LinkOutletsTest : public ::testing::Test {
     return delegate->outcomes();
   }
 
-  testing::ScopedFakeServices services;
+  testing::ScopedOutletServices services;
   VideoContentMaker maker;
   std::shared_ptr<testing::RecordingOutletDelegate> delegate =
       std::make_shared<testing::RecordingOutletDelegate>();
@@ -128,7 +128,7 @@ TEST_F(LinkOutletsTest, TwitterOpensTheComposerOnlyForALiveLink) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    testing::ScopedFakeServices fakes;
+    testing::ScopedOutletServices fakes;
     fakes.urlOpener->openableSchemes = c.openableSchemes;
     fakes.urlOpener->opens = c.opens;
     delegate = std::make_shared<testing::RecordingOutletDelegate>();

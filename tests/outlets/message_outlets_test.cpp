@@ -26,7 +26,7 @@ class MessageOutletsTest : public testing::ScreenTest {
     return delegate->outcomes();
   }
 
-  testing::ScopedFakeServices services;
+  testing::ScopedOutletServices services;
   VideoContentMaker maker;
   std::shared_ptr<testing::RecordingOutletDelegate> delegate =
       std::make_shared<testing::RecordingOutletDelegate>();

@@ -78,7 +78,7 @@ Result<void> RecordingApplicationCatalog::launch(const DesktopApplication&,
   return {};
 }
 
-ScopedFakeServices::ScopedFakeServices() {
+ScopedOutletServices::ScopedOutletServices() {
   auto services = std::make_shared<SystemServices>(*SystemServices::current());
   services->urlOpener = urlOpener;
   services->generalPasteboard = pasteboard;
@@ -87,7 +87,7 @@ ScopedFakeServices::ScopedFakeServices() {
   replaced_ = SystemServices::replace(std::move(services));
 }
 
-ScopedFakeServices::~ScopedFakeServices() {
+ScopedOutletServices::~ScopedOutletServices() {
   SystemServices::replace(replaced_);
 }
 

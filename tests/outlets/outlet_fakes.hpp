@@ -72,12 +72,12 @@ class RecordingApplicationCatalog final : public ApplicationCatalog {
 };
 
 // Installs the fakes above as the system services while alive.
-class ScopedFakeServices {
+class ScopedOutletServices {
  public:
-  ScopedFakeServices();
-  ~ScopedFakeServices();
-  ScopedFakeServices(const ScopedFakeServices&) = delete;
-  ScopedFakeServices& operator=(const ScopedFakeServices&) = delete;
+  ScopedOutletServices();
+  ~ScopedOutletServices();
+  ScopedOutletServices(const ScopedOutletServices&) = delete;
+  ScopedOutletServices& operator=(const ScopedOutletServices&) = delete;
 
   std::shared_ptr<RecordingURLOpening> urlOpener = std::make_shared<RecordingURLOpening>();
   std::shared_ptr<MemoryPasteboard> pasteboard = std::make_shared<MemoryPasteboard>();

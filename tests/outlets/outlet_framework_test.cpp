@@ -190,7 +190,7 @@ TEST_F(ShareOutletsRegistry, ListsPerformingTypesInOrderAndDuplicatesTwice) {
 }
 
 TEST(ShareOutletUtils, AsksThePlatformOncePerProcess) {
-  testing::ScopedFakeServices services;
+  testing::ScopedOutletServices services;
   services.urlOpener->openableSchemes = {"instagram"};
   EXPECT_TRUE(ShareOutletUtils::isInstagramAppInstalled());
   services.urlOpener->openableSchemes.clear();
