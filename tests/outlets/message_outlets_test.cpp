@@ -104,6 +104,8 @@ TEST_F(MessageOutletsTest, IMessageIsOfferedWhereTheDesktopCanSendTheVideo) {
       {true, true, ContentType::unknown, false},
   };
   for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "text " << c.text << ", attachments " << c.attachments
+                                      << ", " << rawValue(c.contentType));
     services.messaging->sendsText = c.text;
     services.messaging->sendsAttachments = c.attachments;
     EXPECT_EQ(IMessage::outletType()->canPerform(c.contentType), c.offered);

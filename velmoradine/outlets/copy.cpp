@@ -1,6 +1,7 @@
 #include "velmoradine/outlets/copy.hpp"
 
 #include "velmoradine/platform/services/system_services.hpp"
+#include "velmoradine/share/video_content.hpp"
 
 namespace velmoradine {
 namespace {

@@ -1,5 +1,7 @@
 #include "velmoradine/outlets/imessage.hpp"
 
+#include "velmoradine/share/video_content.hpp"
+
 namespace velmoradine {
 namespace {
 

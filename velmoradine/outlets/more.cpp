@@ -1,6 +1,7 @@
 #include "velmoradine/outlets/more.hpp"
 
 #include "velmoradine/platform/services/ui_activity_view_controller.hpp"
+#include "velmoradine/share/video_content.hpp"
 
 namespace velmoradine {
 namespace {

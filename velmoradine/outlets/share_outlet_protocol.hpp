@@ -22,7 +22,6 @@
 #include "velmoradine/platform/graphics/image.hpp"
 #include "velmoradine/share/content.hpp"
 #include "velmoradine/share/share_strategy.hpp"
-#include "velmoradine/share/video_content.hpp"
 
 namespace velmoradine {
 

@@ -3,6 +3,7 @@
 #include "velmoradine/outlets/share_outlets.hpp"
 #include "velmoradine/platform/dispatch/dispatch_queue.hpp"
 #include "velmoradine/platform/services/ui_application.hpp"
+#include "velmoradine/share/video_content.hpp"
 
 namespace velmoradine {
 namespace {
