@@ -13,13 +13,13 @@ namespace velmoradine::cli {
 int shareCommand(const Arguments& arguments) {
   std::optional<ShareOptions> options = parseShareOptions(arguments);
   if (!options) return usageError("share");
-  if (options->outlet) {
-    // Outlets read what a started kit holds (the application settings), and
-    // hear the launch, as in a host application.
+  // Outlets read what a started kit holds (the application settings), and
+  // hear the launch, as in a host application.
+  const auto startKit = [] {
     Velmoradine& kit = Velmoradine::shared();
     kit.application(UIApplication::shared(), std::nullopt);
-  }
-  return runShare(*options, VideoContentProviders::defaults(), standardConsole());
+  };
+  return runShare(*options, VideoContentProviders::defaults(), standardConsole(), startKit);
 }
 
 }  // namespace velmoradine::cli

@@ -66,7 +66,7 @@ class ShareRun {
   ShareRun(const ShareOptions& options, const CommandConsole& console)
       : options_(options), console_(console), deadline_(Clock::now() + kCommandDeadline) {}
 
-  int run(VideoContentProviders providers);
+  int run(VideoContentProviders providers, const std::function<void()>& startKit);
 
  private:
   void say(const std::string& line) const { console_.print("* " + line); }
@@ -162,13 +162,14 @@ int ShareRun::performOutlet(const ShareOutletType& type) {
   return 1;
 }
 
-int ShareRun::run(VideoContentProviders providers) {
+int ShareRun::run(VideoContentProviders providers, const std::function<void()>& startKit) {
   if (auto problem = videoProblem(options_.video)) {
     console_.complain(options_.video + " is not a video that can be shared: " + *problem);
     return 1;
   }
   const auto outlet = chosenOutlet();
   if (!outlet) return 1;
+  if (*outlet && startKit) startKit();
   // The observer may outlive this run (the share manager holds it until its
   // last completion), so it narrates through a copy of the console.
   observer_ = std::make_shared<PipelineObserver>(
@@ -238,8 +239,8 @@ CommandConsole standardConsole() {
 }
 
 int runShare(const ShareOptions& options, VideoContentProviders providers,
-             const CommandConsole& console) {
-  return ShareRun(options, console).run(std::move(providers));
+             const CommandConsole& console, const std::function<void()>& startKit) {
+  return ShareRun(options, console).run(std::move(providers), startKit);
 }
 
 }  // namespace velmoradine::cli

@@ -40,8 +40,10 @@ struct CommandConsole {
 CommandConsole standardConsole();
 
 // The exit status: 0 only when the share (and the outlet, when one was
-// named) succeeded and nothing is left behind that should not be.
+// named) succeeded and nothing is left behind that should not be. With an
+// outlet, `startKit` (when given) runs once the video and the outlet have
+// been accepted, before anything of the share is sent.
 int runShare(const ShareOptions& options, VideoContentProviders providers,
-             const CommandConsole& console);
+             const CommandConsole& console, const std::function<void()>& startKit = {});
 
 }  // namespace velmoradine::cli

@@ -212,7 +212,7 @@ class ShareToOutlet : public RegistryTest, public ::testing::WithParamInterface<
   int share(const cli::ShareOptions& options) {
     const cli::CommandConsole console{[this](const std::string& line) { output_.push_back(line); },
                                       [this](const std::string& line) { errors_.push_back(line); }};
-    return cli::runShare(options, providers(), console);
+    return cli::runShare(options, providers(), console, [this] { ++kitStarts_; });
   }
 
   bool printed(const std::vector<std::string>& lines, const std::string& line) const {
@@ -226,6 +226,7 @@ class ShareToOutlet : public RegistryTest, public ::testing::WithParamInterface<
   std::vector<std::string> output_;
   std::vector<std::string> errors_;
   mutable std::shared_ptr<CountedDeletions> deletions_;
+  int kitStarts_ = 0;
 };
 
 TEST_P(ShareToOutlet, PrintsTheOutcomeAndKeepsTheLinkOnlyWhenHandedOut) {
@@ -236,6 +237,7 @@ TEST_P(ShareToOutlet, PrintsTheOutcomeAndKeepsTheLinkOnlyWhenHandedOut) {
   EXPECT_TRUE(printed(output_, GetParam().expectedLine) ||
               (!errors_.empty() && errors_.back().contains(GetParam().expectedLine)))
       << ::testing::PrintToString(output_) << ::testing::PrintToString(errors_);
+  EXPECT_EQ(kitStarts_, 1);
   EXPECT_EQ(deletions_->deletions, GetParam().linkSurvives ? 0 : 1);
   EXPECT_EQ(storedFiles(scratch_.path() / "server") > 0, GetParam().linkSurvives);
 }
@@ -280,6 +282,7 @@ TEST_F(ShareToOutlet, RefusesAnOutletThatIsUnknownOrNotOfferedBeforeSharing) {
                          "there is no outlet named \"missing\" (\"velmoradine outlets\" lists "
                          "them)"}));
   EXPECT_TRUE(output_.empty()) << ::testing::PrintToString(output_);
+  EXPECT_EQ(kitStarts_, 0);
 }
 
 TEST(ShareCommandLine, RefusesAnAnswerWithoutAnOutletAndAnOutletWithKeepLink) {
