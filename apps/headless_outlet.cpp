@@ -120,8 +120,11 @@ std::string describeScreen(const UIViewController& screen) {
 
 class HeadlessScreen {
  public:
+  // The key window, so that system prompts (the photo library's) come up
+  // here too.
   HeadlessScreen() : root_(std::make_shared<UIViewController>()) {
     window_.setRootViewController(root_);
+    window_.makeKeyAndVisible();
     window_.layoutIfNeeded();
   }
 

@@ -13,14 +13,15 @@ bool equalIgnoringCase(std::string_view a, std::string_view b) {
   });
 }
 
-// The requirements are checked first so that an unmet one is named, and so
-// that the outlet's own check does not log the generic line as well.
+// The outlet's own check decides, as on the share sheet (some outlets do
+// not consult their requirements at all); the requirements only explain a
+// refusal.
 std::optional<std::string> whyNotOffered(const ShareOutletType& type, const Plist& infoPlist) {
+  if (type.canPerform(ContentType::video)) return std::nullopt;
   if (const auto requirements = type.requirements()) {
     if (auto reason = requirements->unmetReason(infoPlist)) return reason;
   }
-  if (!type.canPerform(ContentType::video)) return "it cannot share a video";
-  return std::nullopt;
+  return "the outlet declines video content here (the app it hands over to may be missing)";
 }
 
 }  // namespace

@@ -21,7 +21,8 @@ struct OutletAvailability {
   std::optional<std::string> notOfferedBecause;
 };
 
-// The registry's outlets, in order, for video content.
+// The registry's outlets, in order, for video content. Judging them writes
+// the kit's log lines for outlets whose requirements are unmet.
 std::vector<OutletAvailability> outletAvailability(const ShareOutletTypeList& outlets,
                                                    const Plist& infoPlist);
 // One line per outlet: "<canonical name> (<label>): offered", or

@@ -14,6 +14,8 @@ int outletsCommand(const Arguments& arguments) {
   if (!arguments.empty()) return usageError("outlets");
   Bundle main = Bundle::main();
   const Plist* plist = main.infoDictionary().dictionary();
+  // Judged before anything is printed, so that the kit's log lines come
+  // ahead of the report instead of between its lines.
   const std::string report = describeOutletAvailability(
       outletAvailability(ShareOutlets::availableOutlets(), plist ? *plist : Plist{}));
   std::printf("main bundle: %s\n%s", main.bundlePath().c_str(), report.c_str());

@@ -88,17 +88,25 @@ class TestOutletType final : public ShareOutletType {
   std::shared_ptr<const ShareOutletRequirementProtocol> requirements_;
 };
 
-// Shares only what is not a video.
-class PhotoOnlyOutletType final : public ShareOutletType {
+// Decides by a rule of its own, without its requirements, as the Instagram
+// feed outlet does.
+class OwnRuleOutletType final : public ShareOutletType {
  public:
-  std::string typeName() const override { return "PhotoOnly"; }
-  std::string imageName() const override { return "photo"; }
-  std::string outletName() const override { return "Photos"; }
-  std::string canonicalOutletName() const override { return "photo-only"; }
-  bool canPerform(ContentType) const override { return false; }
+  explicit OwnRuleOutletType(bool performs) : performs_(performs) {}
+  std::string typeName() const override { return "OwnRule"; }
+  std::string imageName() const override { return "own"; }
+  std::string outletName() const override { return "Own"; }
+  std::string canonicalOutletName() const override { return "own-rule"; }
+  std::shared_ptr<const ShareOutletRequirementProtocol> requirements() const override {
+    return std::make_shared<InstagramFeedRequirements>();
+  }
+  bool canPerform(ContentType) const override { return performs_; }
   std::shared_ptr<ShareOutletProtocol> make(std::shared_ptr<Content>) const override {
     return nullptr;
   }
+
+ private:
+  bool performs_;
 };
 
 class RegistryTest : public ::testing::Test {
@@ -118,7 +126,8 @@ TEST_F(OutletsCommand, ListsTheRegistryInOrderNamingTheRequirementEachLacks) {
                                        std::make_shared<InstagramFeedRequirements>()),
       std::make_shared<TestOutletType>(Behaviour::fails,
                                        std::make_shared<RequiredPlistValue>("UIStyle", "Dark")),
-      std::make_shared<PhotoOnlyOutletType>(),
+      std::make_shared<OwnRuleOutletType>(true),
+      std::make_shared<OwnRuleOutletType>(false),
   };
   EXPECT_EQ(cli::describeOutletAvailability(cli::outletAvailability(registry, infoPlist)),
             "test-outlet (Test): offered\n"
@@ -126,7 +135,8 @@ TEST_F(OutletsCommand, ListsTheRegistryInOrderNamingTheRequirementEachLacks) {
             "\"twitter\"\n"
             "test-outlet (Test): not offered: NSPhotoLibraryUsageDescription is not set\n"
             "test-outlet (Test): not offered: UIStyle is not \"Dark\"\n"
-            "photo-only (Photos): not offered: it cannot share a video\n");
+            "own-rule (Own): offered\n"
+            "own-rule (Own): not offered: NSPhotoLibraryUsageDescription is not set\n");
   EXPECT_EQ(cli::describeOutletAvailability(cli::outletAvailability(
                 {registry[1]}, {{"LSApplicationQueriesSchemes", "twitter"}})),
             "test-outlet (Test): not offered: LSApplicationQueriesSchemes is missing or is not a "
