@@ -16,11 +16,19 @@
 #include "tests/support/main_bundle_fixture.hpp"
 #include "velmoradine/network/network.hpp"
 #include "velmoradine/platform/uikit/ui_alert_controller.hpp"
+#include "velmoradine/platform/uikit/ui_window.hpp"
 
 namespace velmoradine {
 namespace {
 
-enum class Behaviour { handsOutTheLink, sendsTheBytes, fails, asksFirst };
+enum class Behaviour {
+  handsOutTheLink,
+  sendsTheBytes,
+  fails,
+  asksFirst,
+  // Asks as a system prompt does: on the key window, not where it was shown.
+  asksOnTheKeyWindow,
+};
 
 // An outlet as the kit's own are built: it reports once, from `share` or
 // from the answer to the question it asks.
@@ -44,6 +52,9 @@ class TestOutlet final : public ShareOutletProtocol {
         return reportFailure("Unable to open test");
       case Behaviour::asksFirst:
         return ask(viewController);
+      case Behaviour::asksOnTheKeyWindow:
+        if (!UIWindow::keyWindow()) return reportCancelled();
+        return ask(UIWindow::keyWindow()->topViewController());
     }
   }
 
@@ -254,29 +265,31 @@ TEST_P(ShareToOutlet, PrintsTheOutcomeAndKeepsTheLinkOnlyWhenHandedOut) {
 
 INSTANTIATE_TEST_SUITE_P(
     ShareCommand, ShareToOutlet,
-    ::testing::Values(OutletRun{"LinkHandedOut",
-                                Behaviour::handsOutTheLink,
-                                {},
-                                0,
-                                "Shared to test-outlet (strategies: raw, linkPreview)",
-                                true},
-                      OutletRun{"BytesOnly",
-                                Behaviour::sendsTheBytes,
-                                {},
-                                0,
-                                "Shared to test-outlet (strategies: raw)",
-                                false},
-                      OutletRun{"Failure", Behaviour::fails, {}, 1, "Unable to open test", false},
-                      OutletRun{"AnsweredYes", Behaviour::asksFirst, cli::Answer::yes, 0,
-                                "Shared to test-outlet (strategies: raw)", false},
-                      OutletRun{"AnsweredNo", Behaviour::asksFirst, cli::Answer::no, 1, "Cancelled",
-                                false},
-                      OutletRun{"Unanswered",
-                                Behaviour::asksFirst,
-                                {},
-                                1,
-                                "answer it with --answer yes or --answer no",
-                                false}),
+    ::testing::Values(
+        OutletRun{"LinkHandedOut",
+                  Behaviour::handsOutTheLink,
+                  {},
+                  0,
+                  "Shared to test-outlet (strategies: raw, linkPreview)",
+                  true},
+        OutletRun{"BytesOnly",
+                  Behaviour::sendsTheBytes,
+                  {},
+                  0,
+                  "Shared to test-outlet (strategies: raw)",
+                  false},
+        OutletRun{"Failure", Behaviour::fails, {}, 1, "Unable to open test", false},
+        OutletRun{"AnsweredYes", Behaviour::asksFirst, cli::Answer::yes, 0,
+                  "Shared to test-outlet (strategies: raw)", false},
+        OutletRun{"AnsweredOnTheKeyWindow", Behaviour::asksOnTheKeyWindow, cli::Answer::yes, 0,
+                  "Shared to test-outlet (strategies: raw)", false},
+        OutletRun{"AnsweredNo", Behaviour::asksFirst, cli::Answer::no, 1, "Cancelled", false},
+        OutletRun{"Unanswered",
+                  Behaviour::asksFirst,
+                  {},
+                  1,
+                  "answer it with --answer yes or --answer no",
+                  false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // An outlet the host would not offer is refused before anything is sent.
