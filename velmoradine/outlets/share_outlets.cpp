@@ -48,7 +48,9 @@ ShareOutletTypeList ShareOutlets::outlets(ContentType forPeformableType) {
 
 void ShareOutlets::forwardLifecycleDelegate(
     const std::function<void(VelmoradineLifecycleDelegate&)>& callable) {
-  for (const auto& outlet : availableOutlets()) {
+  // A copy: a delegate may register an outlet while it is told.
+  const ShareOutletTypeList outlets = availableOutlets();
+  for (const auto& outlet : outlets) {
     if (auto delegate = outlet->outletLifecycleDelegate()) callable(*delegate);
   }
 }
