@@ -149,7 +149,7 @@ TEST_F(ShareSheetTest, EachOutcomeOfAnOutletIsReportedAndHandledAsTheSheetPromis
   }
 }
 
-TEST_F(ShareSheetTest, SwipingAwayAfterAFailureReportsCancelledOnceAndCleansUpWithNothingUsed) {
+TEST_F(ShareSheetTest, SwipingAwayAfterAFailureReportsCancelledOnlyAndCleansUpWithNothingUsed) {
   presentSheet();
   provider->deliver(rendered(video));
   advance(0.1);
@@ -158,15 +158,22 @@ TEST_F(ShareSheetTest, SwipingAwayAfterAFailureReportsCancelledOnceAndCleansUpWi
   sharingOutlet()->fail("Denied");
   advance(1);
   window->topViewController()->dismiss(false);
+  tapOutlet(1);
+  advance(0.1);
+  auto stillSharing = sharingOutlet();
   window->swipeDown({180, 200}, 500);
   advance(1);
   EXPECT_EQ(window->topViewController(), root);
   EXPECT_EQ(results, std::vector<std::string>{"cancelled"});
   EXPECT_TRUE(contentCleanedUp());
   EXPECT_EQ(audio->calls, (std::vector<std::string>{"category ambient", "activate", "deactivate"}));
+  stillSharing->succeed({ShareStretegyType::raw});
+  advance(1);
+  EXPECT_EQ(results, std::vector<std::string>{"cancelled"}) << "the host hears once";
   EXPECT_EQ(events(),
             "share_sheet.loaded share_sheet.rendering_completed share_outlet.test-c.started "
-            "share_outlet.test-c.failed(Denied) share_sheet.cancelled");
+            "share_outlet.test-c.failed(Denied) share_outlet.test-b.started share_sheet.cancelled "
+            "share_outlet.test-b.succeeded");
 }
 
 TEST_F(ShareSheetTest, AnAudioSessionThatFailsIsLoggedAndTheSheetWorksOn) {
