@@ -4,8 +4,10 @@
 
 #include "commands.hpp"
 #include "velmoradine/analytics/analytics.hpp"
+#include "velmoradine/facade/velmoradine.hpp"
 #include "velmoradine/network/network.hpp"
 #include "velmoradine/platform/dispatch/run_loop.hpp"
+#include "velmoradine/platform/services/ui_application.hpp"
 
 namespace velmoradine::cli {
 
@@ -43,14 +45,14 @@ std::optional<Error> AnalyticsUploads::lastError() const {
 
 HostApplication::HostApplication()
     : uploads_(std::make_shared<AnalyticsUploads>(Network::shared())) {
+  // Before the kit starts, so that its first upload is watched too.
   Analytics::shared()->setNetwork(uploads_);
-  // FIXME: the facade's lifecycle starts and stops analytics with the
-  // application's transitions once it is built; until then the host does.
-  Analytics::shared()->start();
+  Velmoradine& kit = Velmoradine::shared();
+  kit.application(UIApplication::shared(), std::nullopt);
 }
 
 void HostApplication::enterBackground(std::chrono::steady_clock::duration timeout) {
-  Analytics::shared()->stop();
+  Velmoradine::shared().applicationDidEnterBackground();
   if (!RunLoop::main().runUntil([this] { return uploads_->idle(); }, timeout)) {
     std::fprintf(stderr, "compose: the analytics events were not uploaded in time\n");
   } else if (auto error = uploads_->lastError()) {

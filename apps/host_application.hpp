@@ -40,7 +40,8 @@ class AnalyticsUploads final : public NetworkAnalyticsProtocol {
 
 class HostApplication {
  public:
-  // Starts the kit, with its analytics uploads watched.
+  // Starts the kit (`Velmoradine::shared()` and the launch callback), with
+  // its analytics uploads watched.
   HostApplication();
   // Sends the application to the background and waits, at most `timeout`,
   // for the analytics upload that follows. Says on standard error when the
