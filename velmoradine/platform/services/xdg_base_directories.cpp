@@ -1,0 +1,110 @@
+#include "velmoradine/platform/services/xdg_base_directories.hpp"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <fstream>
+#include <optional>
+
+namespace velmoradine::xdg {
+namespace {
+
+std::optional<std::filesystem::path> absoluteVariable(const char* variable) {
+  const char* value = std::getenv(variable);
+  // The rules ignore relative paths: they would depend on the working directory.
+  if (value && *value == '/') return std::filesystem::path(value);
+  return std::nullopt;
+}
+
+std::vector<std::string> split(std::string_view text, char separator) {
+  std::vector<std::string> parts;
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    const std::size_t end = std::min(text.find(separator, start), text.size());
+    if (end > start) parts.emplace_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return parts;
+}
+
+std::vector<std::filesystem::path> absoluteList(const char* variable, std::string_view fallback) {
+  const char* value = std::getenv(variable);
+  std::vector<std::filesystem::path> paths;
+  for (const auto& part : split(value ? value : "", ':')) {
+    if (part.front() == '/') paths.emplace_back(part);
+  }
+  if (paths.empty()) {
+    for (const auto& part : split(fallback, ':')) paths.emplace_back(part);
+  }
+  return paths;
+}
+
+std::vector<std::filesystem::path> prepend(std::filesystem::path first,
+                                           std::vector<std::filesystem::path> rest) {
+  rest.insert(rest.begin(), std::move(first));
+  return rest;
+}
+
+// A value of user-dirs.dirs: "$HOME/Videos" or "/absolute/path", quoted.
+std::optional<std::filesystem::path> userDirectoryValue(std::string_view value) {
+  if (value.size() < 2 || value.front() != '"' || value.back() != '"') return std::nullopt;
+  value = value.substr(1, value.size() - 2);
+  constexpr std::string_view kHome = "$HOME";
+  if (value.starts_with(kHome) && (value.size() == kHome.size() || value[kHome.size()] == '/')) {
+    return homeDirectory() / std::string(value.substr(std::min(value.size(), kHome.size() + 1)));
+  }
+  if (value.starts_with('/')) return std::filesystem::path(value);
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::filesystem::path homeDirectory() {
+  const char* home = std::getenv("HOME");
+  return home && *home ? std::filesystem::path(home) : std::filesystem::temp_directory_path();
+}
+
+std::filesystem::path configHome() {
+  return absoluteVariable("XDG_CONFIG_HOME").value_or(homeDirectory() / ".config");
+}
+
+std::vector<std::filesystem::path> configDirs() {
+  return absoluteList("XDG_CONFIG_DIRS", "/etc/xdg");
+}
+
+std::filesystem::path dataHome() {
+  return absoluteVariable("XDG_DATA_HOME").value_or(homeDirectory() / ".local/share");
+}
+
+std::vector<std::filesystem::path> dataDirs() {
+  return absoluteList("XDG_DATA_DIRS", "/usr/local/share/:/usr/share/");
+}
+
+std::vector<std::filesystem::path> configSearchPath() {
+  return prepend(configHome(), configDirs());
+}
+
+std::vector<std::filesystem::path> dataSearchPath() {
+  return prepend(dataHome(), dataDirs());
+}
+
+std::vector<std::string> currentDesktops() {
+  const char* value = std::getenv("XDG_CURRENT_DESKTOP");
+  auto names = split(value ? value : "", ':');
+  for (auto& name : names) {
+    std::ranges::transform(name, name.begin(), [](unsigned char c) { return std::tolower(c); });
+  }
+  return names;
+}
+
+std::filesystem::path userDirectory(std::string_view name, std::string_view fallbackUnderHome) {
+  const std::string key = "XDG_" + std::string(name) + "_DIR=";
+  std::ifstream file(configHome() / "user-dirs.dirs");
+  for (std::string line; std::getline(file, line);) {
+    if (!line.starts_with(key)) continue;
+    if (auto path = userDirectoryValue(std::string_view(line).substr(key.size()))) return *path;
+  }
+  return homeDirectory() / std::string(fallbackUnderHome);
+}
+
+}  // namespace velmoradine::xdg

@@ -1,0 +1,39 @@
+#pragma once
+
+// The XDG base directories, read afresh from the environment on every call so
+// that a test (or a host) that changes the variables sees the change. Unset,
+// empty or relative values fall back to the defaults of the XDG rules:
+// ~/.config, /etc/xdg, ~/.local/share and /usr/local/share:/usr/share.
+//
+// Threading: callable from any thread (the environment must not be changed
+// meanwhile).
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace velmoradine::xdg {
+
+// $HOME; the system's temporary directory when it is unset.
+std::filesystem::path homeDirectory();
+
+std::filesystem::path configHome();
+std::vector<std::filesystem::path> configDirs();
+std::filesystem::path dataHome();
+std::vector<std::filesystem::path> dataDirs();
+
+// The home directory first, then the system ones: the order in which a
+// file of the same name wins.
+std::vector<std::filesystem::path> configSearchPath();
+std::vector<std::filesystem::path> dataSearchPath();
+
+// The names the current desktop goes by ($XDG_CURRENT_DESKTOP), lower case.
+std::vector<std::string> currentDesktops();
+
+// A user directory from $XDG_CONFIG_HOME/user-dirs.dirs, e.g. "VIDEOS" reads
+// XDG_VIDEOS_DIR ("$HOME/Videos" or an absolute path). When the file or the
+// entry is missing or unusable: `fallbackUnderHome` in the home directory.
+std::filesystem::path userDirectory(std::string_view name, std::string_view fallbackUnderHome);
+
+}  // namespace velmoradine::xdg
