@@ -27,6 +27,10 @@ struct ExecCase {
   Lines expected;
 };
 
+void PrintTo(const ExecCase& example, std::ostream* out) {
+  *out << example.exec;
+}
+
 class ExecExpansion : public ::testing::TestWithParam<ExecCase> {};
 
 TEST_P(ExecExpansion, GivesTheCommandLines) {

@@ -22,6 +22,10 @@ struct ExpiryCase {
   bool present;
 };
 
+void PrintTo(const ExpiryCase& example, std::ostream* out) {
+  *out << example.name;
+}
+
 class PasteboardExpiry : public ::testing::TestWithParam<ExpiryCase> {};
 
 TEST_P(PasteboardExpiry, ExpiredItemsReadAsGone) {
@@ -66,6 +70,10 @@ struct PublishCase {
   std::string program;
   std::string expectedArguments;
 };
+
+void PrintTo(const PublishCase& example, std::ostream* out) {
+  *out << example.name;
+}
 
 class ClipboardPublishing : public ::testing::TestWithParam<PublishCase> {};
 

@@ -36,9 +36,8 @@ void TemporaryDesktop::writeMimeappsList(const std::string& contents) const {
   writeText(configHome() / "mimeapps.list", contents);
 }
 
-void TemporaryDesktop::declareQuerySchemes(const std::vector<std::string>& schemes) const {
-  PropertyList::Array list(schemes.begin(), schemes.end());
-  bundle_.writeInfoPlist({{"LSApplicationQueriesSchemes", list}});
+void TemporaryDesktop::declareQuerySchemes(const PropertyList& schemes) const {
+  bundle_.writeInfoPlist({{"LSApplicationQueriesSchemes", schemes}});
 }
 
 std::filesystem::path TemporaryDesktop::writeRecordingScript(const std::string& name,

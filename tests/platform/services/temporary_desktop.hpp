@@ -27,7 +27,8 @@ class TemporaryDesktop {
   void writeDesktopEntry(const std::string& id, const std::string& contents) const;
   // Writes $XDG_CONFIG_HOME/mimeapps.list.
   void writeMimeappsList(const std::string& contents) const;
-  void declareQuerySchemes(const std::vector<std::string>& schemes) const;
+  // Writes the main bundle's Info.plist with this "LSApplicationQueriesSchemes".
+  void declareQuerySchemes(const PropertyList& schemes) const;
 
   // An executable script that writes its arguments, one a line, to the
   // file `recordName` in the scratch folder (whole, by renaming).

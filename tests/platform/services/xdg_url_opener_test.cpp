@@ -23,14 +23,19 @@ struct ProbeCase {
   std::string mimeappsList;
   std::string url;
   bool expected;
+  PropertyList declared = PropertyList::Array{"twitter", "instagram"};
 };
+
+void PrintTo(const ProbeCase& example, std::ostream* out) {
+  *out << example.name;
+}
 
 class CanOpenURL : public ::testing::TestWithParam<ProbeCase> {};
 
 TEST_P(CanOpenURL, AnswersFromTheXDGDatabaseForDeclaredSchemes) {
   const auto& example = GetParam();
   TemporaryDesktop desktop;
-  desktop.declareQuerySchemes({"twitter", "instagram"});
+  desktop.declareQuerySchemes(example.declared);
   for (const auto& [id, contents] : example.entries) desktop.writeDesktopEntry(id, contents);
   desktop.writeMimeappsList(example.mimeappsList);
 
@@ -78,6 +83,12 @@ INSTANTIATE_TEST_SUITE_P(
                   "",
                   "fb://profile",
                   false},
+        ProbeCase{"DeclarationThatIsNotAList",
+                  {{"tw.desktop", handlerEntry("x-scheme-handler/twitter;")}},
+                  "",
+                  "twitter://post",
+                  false,
+                  "twitter"},
         ProbeCase{"WebLinksFallBackToTheHTMLViewer",
                   {{"viewer.desktop", handlerEntry("text/html;")}},
                   "",
@@ -87,7 +98,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(CanOpenURL, UndeclaredSchemeSaysWhyInTheLog) {
   TemporaryDesktop desktop;
-  desktop.declareQuerySchemes({"twitter"});
+  desktop.declareQuerySchemes(PropertyList::Array{"twitter"});
   console::Capture capture;
 
   EXPECT_FALSE(XDGURLOpener().canOpenURL(*URL::parse("fb://profile")));
@@ -101,6 +112,10 @@ struct OpenCase {
   bool registered;
   bool expectedOpened;
 };
+
+void PrintTo(const OpenCase& example, std::ostream* out) {
+  *out << example.name;
+}
 
 class OpenURL : public ::testing::TestWithParam<OpenCase> {};
 
