@@ -18,7 +18,8 @@ using testing::TemporaryDesktop;
 
 struct ExpiryCase {
   std::string name;
-  std::optional<Pasteboard::Clock::duration> expiresIn;
+  std::optional<std::chrono::seconds> expiresIn;
+  std::chrono::seconds elapsed;
   bool present;
 };
 
@@ -31,13 +32,15 @@ class PasteboardExpiry : public ::testing::TestWithParam<ExpiryCase> {};
 TEST_P(PasteboardExpiry, ExpiredItemsReadAsGone) {
   const auto& example = GetParam();
   TemporaryDesktop desktop;
+  testing::ScopedManualClock clock;
   DesktopPasteboard pasteboard;
   const PasteboardItem item = {{"public.utf8-plain-text", std::string("hello")},
                                {"com.example.colour", std::string("#FFFFFF")}};
   std::optional<Pasteboard::Clock::time_point> expiration;
-  if (example.expiresIn) expiration = Pasteboard::Clock::now() + *example.expiresIn;
+  if (example.expiresIn) expiration = clock.clock().now() + *example.expiresIn;
 
   pasteboard.setItems({item}, expiration);
+  clock.advance(example.elapsed);
 
   EXPECT_EQ(pasteboard.items(),
             example.present ? std::vector{item} : std::vector<PasteboardItem>{});
@@ -46,9 +49,9 @@ TEST_P(PasteboardExpiry, ExpiredItemsReadAsGone) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Expiry, PasteboardExpiry,
-                         ::testing::Values(ExpiryCase{"NoExpiry", std::nullopt, true},
-                                           ExpiryCase{"FiveMinutesAhead", 300s, true},
-                                           ExpiryCase{"AlreadyPast", -1s, false}),
+                         ::testing::Values(ExpiryCase{"NoExpiry", std::nullopt, 3600s, true},
+                                           ExpiryCase{"BeforeExpiry", 300s, 299s, true},
+                                           ExpiryCase{"AtExpiry", 300s, 300s, false}),
                          [](const auto& info) { return info.param.name; });
 
 std::string fileText(const std::filesystem::path& path) {
@@ -56,6 +59,17 @@ std::string fileText(const std::filesystem::path& path) {
   std::ostringstream text;
   text << file.rdbuf();
   return text.str();
+}
+
+// A stand-in for a clipboard program: it appends its arguments, one call a
+// line, to "arguments" and keeps what it read in "input". Gives its folder.
+std::filesystem::path installFakeProgram(const TemporaryDesktop& desktop, const std::string& name) {
+  const auto bin = desktop.root() / "bin";
+  testing::writeText(bin / name, "#!/bin/sh\necho \"$*\" >> '" +
+                                     (desktop.root() / "arguments").string() + "'\n/bin/cat > '" +
+                                     (desktop.root() / "input").string() + "'\n");
+  std::filesystem::permissions(bin / name, std::filesystem::perms::owner_all);
+  return bin;
 }
 
 void waitForPublishing(const DesktopPasteboard& pasteboard) {
@@ -80,12 +94,7 @@ class ClipboardPublishing : public ::testing::TestWithParam<PublishCase> {};
 TEST_P(ClipboardPublishing, SendsTheVideoAsMP4ToTheSessionsClipboardProgram) {
   const auto& example = GetParam();
   TemporaryDesktop desktop;
-  const auto bin = desktop.root() / "bin";
-  testing::writeText(bin / example.program,
-                     "#!/bin/sh\necho \"$*\" > '" + (desktop.root() / "arguments").string() +
-                         "'\n/bin/cat > '" + (desktop.root() / "input").string() + "'\n");
-  std::filesystem::permissions(bin / example.program, std::filesystem::perms::owner_all);
-  ScopedEnvironmentVariable path("PATH", bin.string());
+  ScopedEnvironmentVariable path("PATH", installFakeProgram(desktop, example.program).string());
   ScopedEnvironmentVariable session(example.sessionVariable, "test-session");
   const auto video = std::make_shared<const Data>(
       Data{0, 0, 0, 24, 'f', 't', 'y', 'p', 'i', 's', 'o', 'm', 0, 0, 2, 0, 1, 2, 3});
@@ -107,6 +116,23 @@ INSTANTIATE_TEST_SUITE_P(Sessions, ClipboardPublishing,
                                            PublishCase{"X11", "DISPLAY", "xclip",
                                                        "-selection clipboard -target video/mp4"}),
                          [](const auto& info) { return info.param.name; });
+
+TEST(ClipboardPublishing, AnExpiredCopyIsClearedFromTheDesktopClipboard) {
+  TemporaryDesktop desktop;
+  testing::ScopedManualClock clock;
+  ScopedEnvironmentVariable path("PATH", installFakeProgram(desktop, "wl-copy").string());
+  ScopedEnvironmentVariable session("WAYLAND_DISPLAY", "wayland-0");
+  DesktopPasteboard pasteboard;
+
+  pasteboard.setItems({{{"public.utf8-plain-text", std::string("story")}}},
+                      clock.clock().now() + 300s);
+  waitForPublishing(pasteboard);
+  EXPECT_EQ(fileText(desktop.root() / "input"), "story");
+  clock.advance(300s);
+  waitForPublishing(pasteboard);
+
+  EXPECT_EQ(fileText(desktop.root() / "arguments"), "\n--clear\n");
+}
 
 TEST(ClipboardPublishing, WithoutTheProgramTheCopyStaysInTheProcess) {
   TemporaryDesktop desktop;

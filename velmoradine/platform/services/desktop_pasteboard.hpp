@@ -1,7 +1,7 @@
 #pragma once
 
 // The general pasteboard on the Linux desktop. Items live in the process
-// (past their expiration date they read as gone) and, where a desktop session
+// (past their expiration date, on the kit's Clock, they read as gone) and, where a desktop session
 // exists, the first item is also published to the desktop's clipboard
 // through its usual command-line owner: `wl-copy` under Wayland
 // ($WAYLAND_DISPLAY), else `xclip` under X11 ($DISPLAY). A clipboard offers
