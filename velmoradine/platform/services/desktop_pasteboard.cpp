@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdlib>
 
+#include "velmoradine/platform/dispatch/clock.hpp"
 #include "velmoradine/platform/dispatch/dispatch_queue.hpp"
 #include "velmoradine/platform/foundation/console.hpp"
 #include "velmoradine/platform/services/desktop_entry.hpp"
@@ -126,7 +127,7 @@ class ClipboardPublisher : public std::enable_shared_from_this<ClipboardPublishe
   void clearWhenExpired(const ClipboardSession& session, std::uint64_t generation,
                         Pasteboard::Clock::time_point expiration) {
     const auto remaining =
-        std::max(expiration - Pasteboard::Clock::now(), Pasteboard::Clock::duration::zero());
+        std::max(expiration - Clock::current()->now(), Pasteboard::Clock::duration::zero());
     queue_->asyncAfter(std::chrono::duration_cast<Clock::Duration>(remaining),
                        [self = shared_from_this(), session, generation] {
                          if (self->generation_ == generation) {
@@ -142,7 +143,7 @@ class ClipboardPublisher : public std::enable_shared_from_this<ClipboardPublishe
 DesktopPasteboard::DesktopPasteboard() : publisher_(std::make_shared<ClipboardPublisher>()) {}
 
 const std::vector<PasteboardItem>& DesktopPasteboard::currentLocked() const {
-  if (expiration_ && Clock::now() >= *expiration_) {
+  if (expiration_ && velmoradine::Clock::current()->now() >= *expiration_) {
     items_.clear();
     expiration_.reset();
   }
