@@ -45,15 +45,47 @@ TEST(DesktopMessaging, HandsBodyAndAttachmentToTheMailHandler) {
   std::filesystem::remove_all(attachment.parent_path());
 }
 
-TEST(DesktopMessaging, WithoutAMailHandlerNothingIsSent) {
+struct UndeliveredCase {
+  std::string name;
+  std::optional<std::string> handlerExec;
+  DesktopServicesError expected;
+};
+
+void PrintTo(const UndeliveredCase& example, std::ostream* out) {
+  *out << example.name;
+}
+
+class UndeliveredMessage : public ::testing::TestWithParam<UndeliveredCase> {};
+
+TEST_P(UndeliveredMessage, FailsAndLeavesNoAttachmentBehind) {
+  const auto& example = GetParam();
   TemporaryDesktop desktop;
+  const auto temporary = desktop.root() / "tmp";
+  std::filesystem::create_directories(temporary);
+  testing::ScopedEnvironmentVariable temporaryDirectory("TMPDIR", temporary.string());
+  if (example.handlerExec) {
+    desktop.writeDesktopEntry("mailer.desktop",
+                              "[Desktop Entry]\nType=Application\nName=Mail\nExec=" +
+                                  *example.handlerExec + "\nMimeType=x-scheme-handler/mailto;\n");
+  }
   DesktopMessaging messaging;
 
-  EXPECT_FALSE(messaging.canSendText());
-  const auto sent = messaging.send("body", {});
+  const auto sent = messaging.send(
+      "body", {{std::make_shared<const Data>(Data{1}), "public.movie", "movie.mp4"}});
+
   ASSERT_FALSE(sent);
-  EXPECT_EQ(sent.error(), DesktopServicesError::noApplication);
+  EXPECT_EQ(sent.error(), example.expected);
+  EXPECT_EQ(messaging.canSendText(), example.handlerExec.has_value());
+  EXPECT_TRUE(std::filesystem::is_empty(temporary));
 }
+
+INSTANTIATE_TEST_SUITE_P(MailHandlers, UndeliveredMessage,
+                         ::testing::Values(UndeliveredCase{"NoHandler", std::nullopt,
+                                                           DesktopServicesError::noApplication},
+                                           UndeliveredCase{"HandlerThatCannotStart",
+                                                           "/nonexistent/mailer %u",
+                                                           DesktopServicesError::launchFailed}),
+                         [](const auto& info) { return info.param.name; });
 
 }  // namespace
 }  // namespace velmoradine

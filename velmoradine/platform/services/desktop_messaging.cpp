@@ -8,6 +8,7 @@
 #include <array>
 #include <cctype>
 #include <cerrno>
+#include <set>
 
 #include "velmoradine/platform/foundation/file_locations.hpp"
 #include "velmoradine/platform/services/desktop_process.hpp"
@@ -66,22 +67,31 @@ Result<void> writeFile(const std::filesystem::path& path, const Data& bytes) {
   return written;
 }
 
-Result<std::vector<std::filesystem::path>> writeAttachments(
-    const std::vector<MessageAttachment>& attachments) {
-  if (attachments.empty()) return std::vector<std::filesystem::path>{};
-  VELMORADINE_ASSIGN_OR_RETURN(const auto folder, makePrivateFolder());
+// Each attachment keeps its own name; a name met again goes into a numbered
+// folder of its own.
+Result<std::vector<std::filesystem::path>> writeAttachmentsInto(
+    const std::filesystem::path& folder, const std::vector<MessageAttachment>& attachments) {
   std::vector<std::filesystem::path> files;
+  std::set<std::string> names;
   for (std::size_t index = 0; index < attachments.size(); ++index) {
-    const auto& attachment = attachments[index];
-    // A second attachment of the same name goes into a folder of its own.
-    auto directory = index == 0 ? folder : folder / std::to_string(index);
-    std::error_code error;
-    std::filesystem::create_directory(directory, error);
-    if (error) return failure(Error::posix(error.value(), directory.string()));
-    files.push_back(directory / safeFilename(attachment.filename));
-    VELMORADINE_TRY(writeFile(files.back(), attachment.data ? *attachment.data : Data()));
+    const std::string name = safeFilename(attachments[index].filename);
+    auto directory = folder;
+    if (!names.insert(name).second) {
+      directory /= std::to_string(index);
+      std::error_code error;
+      std::filesystem::create_directory(directory, error);
+      if (error) return failure(Error::posix(error.value(), directory.string()));
+    }
+    files.push_back(directory / name);
+    const auto& data = attachments[index].data;
+    VELMORADINE_TRY(writeFile(files.back(), data ? *data : Data()));
   }
   return files;
+}
+
+void removeFolder(const std::filesystem::path& folder) {
+  std::error_code ignored;
+  std::filesystem::remove_all(folder, ignored);
 }
 
 }  // namespace
@@ -106,8 +116,17 @@ Result<void> DesktopMessaging::send(const std::string& body,
   if (!handler) {
     return failure(Error(DesktopServicesError::noApplication, "x-scheme-handler/mailto"));
   }
-  VELMORADINE_ASSIGN_OR_RETURN(const auto files, writeAttachments(attachments));
-  return desktop_process::launch(*handler, {mailtoURI(body, files)});
+  if (attachments.empty()) return desktop_process::launch(*handler, {mailtoURI(body, {})});
+  VELMORADINE_ASSIGN_OR_RETURN(const auto folder, makePrivateFolder());
+  // Nothing is left behind for a message that did not reach the handler.
+  auto files = writeAttachmentsInto(folder, attachments);
+  if (!files) {
+    removeFolder(folder);
+    return failure(files.error());
+  }
+  auto launched = desktop_process::launch(*handler, {mailtoURI(body, *files)});
+  if (!launched) removeFolder(folder);
+  return launched;
 }
 
 }  // namespace velmoradine

@@ -6,7 +6,7 @@
 // private folder (mode 0700) in the temporary directory and named by its
 // absolute path. The folder is left for the mail program, which reads the
 // files after `send` has returned; the system's cleaning of temporary files
-// removes it.
+// removes it. When `send` fails, it removes the folder itself.
 //
 // Threading: callable from any thread; `send` blocks while it writes the
 // attachments and starts the handler.
