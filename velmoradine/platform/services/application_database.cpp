@@ -1,7 +1,6 @@
 #include "velmoradine/platform/services/application_database.hpp"
 
 #include <algorithm>
-#include <cctype>
 #include <set>
 
 #include "velmoradine/platform/services/xdg_base_directories.hpp"
@@ -12,12 +11,6 @@ namespace {
 constexpr std::string_view kDefaults = "Default Applications";
 constexpr std::string_view kAdded = "Added Associations";
 constexpr std::string_view kRemoved = "Removed Associations";
-
-std::string lowercased(std::string_view text) {
-  std::string lower(text);
-  std::ranges::transform(lower, lower.begin(), [](unsigned char c) { return std::tolower(c); });
-  return lower;
-}
 
 std::string desktopFileId(const std::filesystem::path& relative) {
   std::string id = relative.generic_string();
@@ -88,7 +81,7 @@ std::optional<DesktopEntry> ApplicationDatabase::entry(std::string_view id) cons
 
 std::optional<DesktopEntry> ApplicationDatabase::defaultApplication(
     std::string_view mimeType) const {
-  const std::string type = lowercased(mimeType);
+  const std::string type = xdg::asciiLowercased(mimeType);
   for (const auto& list : lists_) {
     for (const auto& id : list.file.list(kDefaults, type)) {
       if (auto found = entry(id)) return found;
@@ -100,7 +93,7 @@ std::optional<DesktopEntry> ApplicationDatabase::defaultApplication(
 }
 
 std::vector<DesktopEntry> ApplicationDatabase::applicationsFor(std::string_view mimeType) const {
-  const std::string type = lowercased(mimeType);
+  const std::string type = xdg::asciiLowercased(mimeType);
   std::vector<std::string> ids;
   std::set<std::string> removed;
   for (const auto& list : lists_) {

@@ -3,23 +3,17 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cstdlib>
 
 #include "velmoradine/platform/foundation/url.hpp"
 #include "velmoradine/platform/services/desktop_services_error.hpp"
 #include "velmoradine/platform/services/key_file.hpp"
+#include "velmoradine/platform/services/xdg_base_directories.hpp"
 
 namespace velmoradine {
 namespace {
 
 constexpr std::string_view kGroup = "Desktop Entry";
-
-std::string lowercased(std::string_view text) {
-  std::string lower(text);
-  std::ranges::transform(lower, lower.begin(), [](unsigned char c) { return std::tolower(c); });
-  return lower;
-}
 
 // "ll_CC.ENCODING@MODIFIER" from the locale variables, as the key suffixes
 // to try: ll_CC@MODIFIER, ll_CC, ll@MODIFIER, ll.
@@ -251,9 +245,9 @@ bool isExecutableFile(const std::filesystem::path& path) {
 }  // namespace
 
 bool DesktopEntry::handles(std::string_view mimeType) const {
-  const std::string wanted = lowercased(mimeType);
-  return std::ranges::any_of(mimeTypes,
-                             [&](const auto& type) { return lowercased(type) == wanted; });
+  const std::string wanted = xdg::asciiLowercased(mimeType);
+  return std::ranges::any_of(
+      mimeTypes, [&](const auto& type) { return xdg::asciiLowercased(type) == wanted; });
 }
 
 Result<DesktopEntry> parseDesktopEntry(std::string_view text, std::string id,

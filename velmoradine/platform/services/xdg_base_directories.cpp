@@ -59,6 +59,12 @@ std::optional<std::filesystem::path> userDirectoryValue(std::string_view value) 
 
 }  // namespace
 
+std::string asciiLowercased(std::string_view text) {
+  std::string lower(text);
+  std::ranges::transform(lower, lower.begin(), [](unsigned char c) { return std::tolower(c); });
+  return lower;
+}
+
 std::filesystem::path homeDirectory() {
   const char* home = std::getenv("HOME");
   return home && *home ? std::filesystem::path(home) : std::filesystem::temp_directory_path();
@@ -91,9 +97,7 @@ std::vector<std::filesystem::path> dataSearchPath() {
 std::vector<std::string> currentDesktops() {
   const char* value = std::getenv("XDG_CURRENT_DESKTOP");
   auto names = split(value ? value : "", ':');
-  for (auto& name : names) {
-    std::ranges::transform(name, name.begin(), [](unsigned char c) { return std::tolower(c); });
-  }
+  for (auto& name : names) name = asciiLowercased(name);
   return names;
 }
 

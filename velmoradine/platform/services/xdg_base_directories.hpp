@@ -15,6 +15,10 @@
 
 namespace velmoradine::xdg {
 
+// The names of the XDG world (desktops, MIME types, URL schemes) compare
+// without regard to ASCII case.
+std::string asciiLowercased(std::string_view text);
+
 // $HOME; the system's temporary directory when it is unset.
 std::filesystem::path homeDirectory();
 

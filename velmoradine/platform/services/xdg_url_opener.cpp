@@ -1,7 +1,6 @@
 #include "velmoradine/platform/services/xdg_url_opener.hpp"
 
 #include <algorithm>
-#include <cctype>
 
 #include "velmoradine/platform/dispatch/dispatch_queue.hpp"
 #include "velmoradine/platform/foundation/bundle.hpp"
@@ -9,17 +8,12 @@
 #include "velmoradine/platform/services/application_database.hpp"
 #include "velmoradine/platform/services/desktop_process.hpp"
 #include "velmoradine/platform/services/desktop_services_error.hpp"
+#include "velmoradine/platform/services/xdg_base_directories.hpp"
 
 namespace velmoradine {
 namespace {
 
 constexpr std::array<std::string_view, 4> kSystemSchemes = {"http", "https", "mailto", "file"};
-
-std::string lowercased(std::string_view text) {
-  std::string lower(text);
-  std::ranges::transform(lower, lower.begin(), [](unsigned char c) { return std::tolower(c); });
-  return lower;
-}
 
 bool hostDeclaresQueries(const std::string& scheme) {
   if (std::ranges::find(kSystemSchemes, scheme) != kSystemSchemes.end()) return true;
@@ -28,7 +22,7 @@ bool hostDeclaresQueries(const std::string& scheme) {
   const PropertyList::Array* schemes = declared ? declared->array() : nullptr;
   if (!schemes) return false;
   return std::ranges::any_of(*schemes, [&](const PropertyList& value) {
-    return value.string() && lowercased(*value.string()) == scheme;
+    return value.string() && xdg::asciiLowercased(*value.string()) == scheme;
   });
 }
 
@@ -40,7 +34,8 @@ std::vector<std::string> handlerTypes(const std::string& scheme) {
 
 std::string schemeOf(std::string_view uri) {
   const auto colon = uri.find(':');
-  return colon == std::string_view::npos ? std::string() : lowercased(uri.substr(0, colon));
+  return colon == std::string_view::npos ? std::string()
+                                         : xdg::asciiLowercased(uri.substr(0, colon));
 }
 
 }  // namespace
@@ -48,7 +43,7 @@ std::string schemeOf(std::string_view uri) {
 std::optional<DesktopEntry> XDGURLOpener::handlerForScheme(std::string_view scheme) {
   if (scheme.empty()) return std::nullopt;
   const ApplicationDatabase database;
-  for (const auto& type : handlerTypes(lowercased(scheme))) {
+  for (const auto& type : handlerTypes(xdg::asciiLowercased(scheme))) {
     if (auto handler = database.defaultApplication(type)) return handler;
   }
   return std::nullopt;
