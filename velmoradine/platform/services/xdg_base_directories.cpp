@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
-#include <fstream>
 #include <optional>
 
 namespace velmoradine::xdg {
@@ -43,18 +42,6 @@ std::vector<std::filesystem::path> prepend(std::filesystem::path first,
                                            std::vector<std::filesystem::path> rest) {
   rest.insert(rest.begin(), std::move(first));
   return rest;
-}
-
-// A value of user-dirs.dirs: "$HOME/Videos" or "/absolute/path", quoted.
-std::optional<std::filesystem::path> userDirectoryValue(std::string_view value) {
-  if (value.size() < 2 || value.front() != '"' || value.back() != '"') return std::nullopt;
-  value = value.substr(1, value.size() - 2);
-  constexpr std::string_view kHome = "$HOME";
-  if (value.starts_with(kHome) && (value.size() == kHome.size() || value[kHome.size()] == '/')) {
-    return homeDirectory() / std::string(value.substr(std::min(value.size(), kHome.size() + 1)));
-  }
-  if (value.starts_with('/')) return std::filesystem::path(value);
-  return std::nullopt;
 }
 
 }  // namespace
@@ -99,16 +86,6 @@ std::vector<std::string> currentDesktops() {
   auto names = split(value ? value : "", ':');
   for (auto& name : names) name = asciiLowercased(name);
   return names;
-}
-
-std::filesystem::path userDirectory(std::string_view name, std::string_view fallbackUnderHome) {
-  const std::string key = "XDG_" + std::string(name) + "_DIR=";
-  std::ifstream file(configHome() / "user-dirs.dirs");
-  for (std::string line; std::getline(file, line);) {
-    if (!line.starts_with(key)) continue;
-    if (auto path = userDirectoryValue(std::string_view(line).substr(key.size()))) return *path;
-  }
-  return homeDirectory() / std::string(fallbackUnderHome);
 }
 
 }  // namespace velmoradine::xdg

@@ -35,9 +35,4 @@ std::vector<std::filesystem::path> dataSearchPath();
 // The names the current desktop goes by ($XDG_CURRENT_DESKTOP), lower case.
 std::vector<std::string> currentDesktops();
 
-// A user directory from $XDG_CONFIG_HOME/user-dirs.dirs, e.g. "VIDEOS" reads
-// XDG_VIDEOS_DIR ("$HOME/Videos" or an absolute path). When the file or the
-// entry is missing or unusable: `fallbackUnderHome` in the home directory.
-std::filesystem::path userDirectory(std::string_view name, std::string_view fallbackUnderHome);
-
 }  // namespace velmoradine::xdg
