@@ -44,7 +44,8 @@ std::filesystem::path TemporaryDesktop::writeRecordingScript(const std::string& 
                                                              const std::string& recordName) const {
   const auto script = root() / name;
   const auto record = root() / recordName;
-  writeText(script, "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + record.string() + ".part' && mv '" +
+  writeText(script, "#!/bin/sh\necho $$ > '" + record.string() +
+                        ".pid'\nprintf '%s\\n' \"$@\" > '" + record.string() + ".part' && mv '" +
                         record.string() + ".part' '" + record.string() + "'\n");
   std::filesystem::permissions(script, std::filesystem::perms::owner_all);
   return script;
@@ -58,6 +59,14 @@ std::optional<std::vector<std::string>> TemporaryDesktop::waitForRecord(
   std::vector<std::string> lines;
   for (std::string line; std::getline(file, line);) lines.push_back(line);
   return lines;
+}
+
+bool TemporaryDesktop::waitUntilRecorderIsReaped(const std::string& recordName) const {
+  std::ifstream file(root() / (recordName + ".pid"));
+  std::string pid;
+  if (!(file >> pid)) return false;
+  // A zombie keeps its /proc entry until its parent waits for it.
+  return waitUntil([&] { return !std::filesystem::exists("/proc/" + pid); });
 }
 
 }  // namespace velmoradine::testing

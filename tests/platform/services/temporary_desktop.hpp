@@ -30,13 +30,17 @@ class TemporaryDesktop {
   // Writes the main bundle's Info.plist with this "LSApplicationQueriesSchemes".
   void declareQuerySchemes(const PropertyList& schemes) const;
 
-  // An executable script that writes its arguments, one a line, to the
-  // file `recordName` in the scratch folder (whole, by renaming).
+  // An executable script that writes its process id to `recordName`.pid,
+  // then its arguments, one a line, to the file `recordName` in the scratch
+  // folder (whole, by renaming).
   std::filesystem::path writeRecordingScript(const std::string& name,
                                              const std::string& recordName) const;
   // The lines a recording script wrote, once the file exists (nothing when
   // it did not appear within the bound).
   std::optional<std::vector<std::string>> waitForRecord(const std::string& recordName) const;
+  // Whether the script that wrote `recordName` has ended and been waited
+  // for (within the bound).
+  bool waitUntilRecorderIsReaped(const std::string& recordName) const;
 
  private:
   TemporaryDirectory directory_;

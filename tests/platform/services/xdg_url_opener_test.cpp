@@ -142,6 +142,7 @@ TEST_P(OpenURL, StartsTheRegisteredHandlerWithTheURL) {
   EXPECT_TRUE(onMainThread);
   if (example.registered) {
     EXPECT_EQ(desktop.waitForRecord("received"), std::vector<std::string>{url});
+    EXPECT_TRUE(desktop.waitUntilRecorderIsReaped("received"));
   }
 }
 
