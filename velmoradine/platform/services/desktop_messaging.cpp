@@ -44,24 +44,27 @@ Result<std::filesystem::path> makePrivateFolder() {
   return std::filesystem::path(pattern);
 }
 
+Result<void> writeAll(int descriptor, std::span<const std::uint8_t> bytes,
+                      const std::filesystem::path& path) {
+  while (!bytes.empty()) {
+    const ssize_t count = ::write(descriptor, bytes.data(), bytes.size());
+    if (count < 0 && errno == EINTR) continue;
+    if (count <= 0) return failure(Error::posix(count < 0 ? errno : EIO, path.string()));
+    bytes = bytes.subspan(static_cast<std::size_t>(count));
+  }
+  return {};
+}
+
+// Streams in chunks, so a viewed file is never mapped whole.
 Result<void> writeFile(const std::filesystem::path& path, const Data& bytes) {
   const int descriptor = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
   if (descriptor < 0) return failure(Error::posix(errno, path.string()));
   std::array<std::uint8_t, 64 * 1024> chunk;
   Result<void> written;
-  for (std::size_t offset = 0; written && offset < bytes.size();) {
-    const std::size_t size = std::min(chunk.size(), bytes.size() - offset);
-    const std::span<std::uint8_t> part(chunk.data(), size);
+  for (std::size_t offset = 0; written && offset < bytes.size(); offset += chunk.size()) {
+    const std::span<std::uint8_t> part(chunk.data(), std::min(chunk.size(), bytes.size() - offset));
     written = bytes.read(offset, part);
-    for (std::size_t done = 0; written && done < size;) {
-      const ssize_t count = ::write(descriptor, part.data() + done, size - done);
-      if (count < 0 && errno == EINTR) continue;
-      if (count <= 0)
-        written = failure(Error::posix(errno, path.string()));
-      else
-        done += static_cast<std::size_t>(count);
-    }
-    offset += size;
+    if (written) written = writeAll(descriptor, part, path);
   }
   if (::close(descriptor) != 0 && written) written = failure(Error::posix(errno, path.string()));
   return written;

@@ -1,6 +1,7 @@
 #include "velmoradine/platform/services/xdg_url_opener.hpp"
 
 #include <algorithm>
+#include <array>
 
 #include "velmoradine/platform/dispatch/dispatch_queue.hpp"
 #include "velmoradine/platform/foundation/bundle.hpp"
