@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "velmoradine/platform/foundation/file_locations.hpp"
 #include "velmoradine/platform/services/application_database.hpp"
 #include "velmoradine/platform/services/desktop_process.hpp"
 #include "velmoradine/platform/services/desktop_services_error.hpp"
@@ -20,7 +21,7 @@ bool isFile(const std::filesystem::path& path) {
 
 // Icon directories in the order the icon theme rules search them.
 std::vector<std::filesystem::path> iconBaseDirectories() {
-  std::vector<std::filesystem::path> directories = {xdg::homeDirectory() / ".icons"};
+  std::vector<std::filesystem::path> directories = {file_locations::homeDirectory() / ".icons"};
   for (const auto& data : xdg::dataSearchPath()) directories.push_back(data / "icons");
   return directories;
 }

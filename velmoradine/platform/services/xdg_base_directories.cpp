@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <optional>
 
+#include "velmoradine/platform/foundation/file_locations.hpp"
+
 namespace velmoradine::xdg {
 namespace {
 
@@ -52,21 +54,13 @@ std::string asciiLowercased(std::string_view text) {
   return lower;
 }
 
-std::filesystem::path homeDirectory() {
-  const char* home = std::getenv("HOME");
-  return home && *home ? std::filesystem::path(home) : std::filesystem::temp_directory_path();
-}
-
-std::filesystem::path configHome() {
-  return absoluteVariable("XDG_CONFIG_HOME").value_or(homeDirectory() / ".config");
-}
-
 std::vector<std::filesystem::path> configDirs() {
   return absoluteList("XDG_CONFIG_DIRS", "/etc/xdg");
 }
 
 std::filesystem::path dataHome() {
-  return absoluteVariable("XDG_DATA_HOME").value_or(homeDirectory() / ".local/share");
+  return absoluteVariable("XDG_DATA_HOME")
+      .value_or(file_locations::homeDirectory() / ".local/share");
 }
 
 std::vector<std::filesystem::path> dataDirs() {
@@ -74,7 +68,7 @@ std::vector<std::filesystem::path> dataDirs() {
 }
 
 std::vector<std::filesystem::path> configSearchPath() {
-  return prepend(configHome(), configDirs());
+  return prepend(file_locations::userConfigurationHome(), configDirs());
 }
 
 std::vector<std::filesystem::path> dataSearchPath() {

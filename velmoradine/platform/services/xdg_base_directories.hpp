@@ -3,7 +3,9 @@
 // The XDG base directories, read afresh from the environment on every call so
 // that a test (or a host) that changes the variables sees the change. Unset,
 // empty or relative values fall back to the defaults of the XDG rules:
-// ~/.config, /etc/xdg, ~/.local/share and /usr/local/share:/usr/share.
+// ~/.config, /etc/xdg, ~/.local/share and /usr/local/share:/usr/share. The
+// home directory and $XDG_CONFIG_HOME are file_locations' (homeDirectory,
+// userConfigurationHome).
 //
 // Threading: callable from any thread (the environment must not be changed
 // meanwhile).
@@ -19,10 +21,6 @@ namespace velmoradine::xdg {
 // without regard to ASCII case.
 std::string asciiLowercased(std::string_view text);
 
-// $HOME; the system's temporary directory when it is unset.
-std::filesystem::path homeDirectory();
-
-std::filesystem::path configHome();
 std::vector<std::filesystem::path> configDirs();
 std::filesystem::path dataHome();
 std::vector<std::filesystem::path> dataDirs();
