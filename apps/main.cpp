@@ -41,6 +41,19 @@ constexpr std::array kCommands = {
             "  --title TEXT            the share's title\n"
             "  --keep-link             leave the link live instead of deleting the share",
             velmoradine::cli::shareCommand},
+    Command{"sheet",
+            "VIDEO --title TEXT [--screenshot OUT.png] [--appearance light|dark] "
+            "[--screen 375x812@3] [--tap NAME] [--window]",
+            "Presents the share sheet for a video on a headless screen, against the\n"
+            "configured backend, the way a host application does.\n"
+            "  --title TEXT            the shared content's title\n"
+            "  --screenshot OUT.png    saves what the screen shows\n"
+            "  --appearance MODE       light (default) or dark\n"
+            "  --screen WxH@S          the screen's points and scale (default 375x812@3)\n"
+            "  --tap NAME              taps the outlet with that canonical name, as a finger\n"
+            "                          would, and waits for what it leads to\n"
+            "  --window                shows the screen in a desktop window until closed",
+            velmoradine::cli::sheetCommand},
     Command{"thumbnail", "VIDEO OUT.jpg",
             "Writes the preview image the share pipeline uploads for a video.",
             velmoradine::cli::thumbnailCommand},

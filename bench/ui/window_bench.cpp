@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "bench/support/figures.hpp"
+#include "bench/ui/ui_figures.hpp"
 #include "velmoradine/platform/uikit/ui_activity_indicator_view.hpp"
 #include "velmoradine/platform/uikit/ui_image_view.hpp"
 #include "velmoradine/platform/uikit/ui_label.hpp"
@@ -82,7 +82,9 @@ void spin(const Cell& cell, bool on) {
 
 }  // namespace
 
-int main() {
+namespace velmoradine::bench {
+
+void printWindowFigures() {
   UIWindow window(UIScreen({375, 812}, 3));
   auto controller = std::make_shared<UIViewController>();
   window.setRootViewController(controller);
@@ -99,11 +101,12 @@ int main() {
     spin(cells[2], on);
     window.displayIfNeeded();
   };
-  double full = bench::medianSeconds(kFullFrames, fullRedraw);
-  double update = bench::medianSeconds(kUpdates, spinnerUpdate);
-  bench::printFigure("window_frames_per_s_1125x2436", 1 / full);
-  bench::printFigure("window_update_vs_full_redraw", update / full);
-  bench::printFigure("window_full_redraw_ms", full * 1e3);
-  bench::printFigure("window_spinner_update_ms", update * 1e3);
-  return 0;
+  double full = medianSeconds(kFullFrames, fullRedraw);
+  double update = medianSeconds(kUpdates, spinnerUpdate);
+  printFigure("window_frames_per_s_1125x2436", 1 / full);
+  printFigure("window_update_vs_full_redraw", update / full);
+  printFigure("window_full_redraw_ms", full * 1e3);
+  printFigure("window_spinner_update_ms", update * 1e3);
 }
+
+}  // namespace velmoradine::bench

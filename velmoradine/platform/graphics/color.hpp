@@ -3,6 +3,7 @@
 // Colours in the sRGB space with straight (not premultiplied) alpha, each
 // component in 0…1.
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -20,6 +21,15 @@ struct Color {
   static Color clear() { return {0, 0, 0, 0}; }
   static Color rgba(double red, double green, double blue, double alpha = 1) {
     return {red, green, blue, alpha};
+  }
+  // UIColor's integer constructors, opaque. Components are not clamped: 510
+  // gives 2. `rgb(0xF7F6FF)` reads bits 16-23, 8-15 and 0-7 as red, green
+  // and blue and ignores the bits above.
+  static Color rgb(int red, int green, int blue) {
+    return {red / 255.0, green / 255.0, blue / 255.0, 1};
+  }
+  static Color rgb(std::int64_t rgb) {
+    return Color::rgb(int((rgb >> 16) & 0xFF), int((rgb >> 8) & 0xFF), int(rgb & 0xFF));
   }
 
   // "#RRGGBB" or "#RRGGBBAA" (hex digits in either case); none for any other text.
