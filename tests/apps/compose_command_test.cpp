@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <map>
 #include <set>
@@ -122,10 +123,15 @@ TEST_F(ComposeCommand, SharesTheComposedVideoWithCopyAndItsLinkPageServesIt) {
     names.push_back(name);
     contexts.insert(wrapped["context"]["uuid"]);
   }
-  EXPECT_EQ(names, (std::vector<std::string>{"share_sheet.loaded", "share_outlet.copy.started",
-                                             "share_sheet.rendering_incomplete_on_tap",
-                                             "share_sheet.rendering_completed",
-                                             "share_outlet.copy.succeeded"}));
+  // The render's end is told from the exporter's thread, so it may be
+  // queued before the tap's events, which the sheet adds on the main thread.
+  auto rest = names;
+  std::erase(rest, "share_sheet.rendering_completed");
+  EXPECT_EQ(rest, (std::vector<std::string>{"share_sheet.loaded", "share_outlet.copy.started",
+                                            "share_sheet.rendering_incomplete_on_tap",
+                                            "share_outlet.copy.succeeded"}))
+      << ::testing::PrintToString(names);
+  EXPECT_EQ(std::ranges::count(names, "share_sheet.rendering_completed"), 1);
   EXPECT_EQ(contexts.size(), 1U);
 
   for (const char* screen : {"1-sheet-loaded.png", "2-spinner.png", "5-outcome.png"}) {
