@@ -160,7 +160,7 @@ void SheetDriver::giveUpIfIdle(ShareSheetViewController& sheet) {
       sheet.currentlySharingOulet()) {
     return;
   }
-  swipeAway(sheet, "the outlet ended without sharing");
+  swipeAway(sheet, "nothing was shared");
 }
 
 void SheetDriver::swipeAway(ShareSheetViewController& sheet, const std::string& why) {
