@@ -30,6 +30,12 @@ double distance(Point a, Point b) {
   return std::hypot(a.x - b.x, a.y - b.y);
 }
 
+// Belongs to the main thread, as every window does.
+UIWindow*& keyWindowSlot() {
+  static UIWindow* key = nullptr;
+  return key;
+}
+
 }  // namespace
 
 UIWindow::UIWindow(UIScreen screen)
@@ -41,10 +47,21 @@ UIWindow::UIWindow(UIScreen screen)
 }
 
 UIWindow::~UIWindow() {
+  if (keyWindowSlot() == this) keyWindowSlot() = nullptr;
   if (root_) root_->window_ = nullptr;
   for (const auto& root : attachedRoots_) {
     if (auto view = root.lock()) view->window_ = nullptr;
   }
+}
+
+void UIWindow::makeKeyAndVisible() {
+  assertMainThread("UIWindow::makeKeyAndVisible");
+  keyWindowSlot() = this;
+}
+
+UIWindow* UIWindow::keyWindow() {
+  assertMainThread("UIWindow::keyWindow");
+  return keyWindowSlot();
 }
 
 void UIWindow::setRootViewController(std::shared_ptr<UIViewController> controller) {
