@@ -26,6 +26,7 @@ std::string errorText(const Error& error);
 int probeCommand(const Arguments& arguments);
 int thumbnailCommand(const Arguments& arguments);
 int shareCommand(const Arguments& arguments);
+int outletsCommand(const Arguments& arguments);
 int sheetCommand(const Arguments& arguments);
 int makeSampleCommand(const Arguments& arguments);
 

@@ -2,16 +2,10 @@
 
 #include "commands.hpp"
 #include "velmoradine/core/bundle_readers.hpp"
-#include "velmoradine/core/deployment.hpp"
+#include "velmoradine/facade/velmoradine.hpp"
 #include "velmoradine/platform/foundation/bundle.hpp"
 
 namespace velmoradine::cli {
-
-std::string errorText(const Error& error) {
-  std::string text = error.localizedDescription();
-  if (!error.detail().empty()) text += " (" + error.detail() + ")";
-  return text;
-}
 
 namespace {
 
@@ -32,7 +26,7 @@ bool printServiceAddress(const char* label, const Result<std::string>& address) 
 // fails when the configuration keeps the kit from sending anything.
 int infoCommand(const Arguments&) {
   Bundle main = Bundle::main();
-  std::printf("version: %s\n", deployment::kVersion);
+  std::printf("version: %s\n", VelmoradineVersion);
   std::printf("main bundle: %s\n", main.bundlePath().c_str());
   std::printf("api key: %s\n", velmoradineClientId(main) ? "present" : "absent");
   const bool apiUsable = printServiceAddress("api base url", velmoradineAPIBaseURL(main));

@@ -25,6 +25,10 @@ constexpr std::array kCommands = {
             "  --seconds N             length, above 0 and up to 600 (default 4)\n"
             "  --size WIDTHxHEIGHT     even sizes from 16 to 4096 (default 540x960)",
             velmoradine::cli::makeSampleCommand},
+    Command{"outlets", "",
+            "Lists the share outlets in the share sheet's order and, for the main bundle in\n"
+            "use, whether each is offered or which Info.plist requirement it lacks.",
+            velmoradine::cli::outletsCommand},
     Command{"probe", "VIDEO",
             "Prints, as JSON, what the kit reads of a video file: duration, sizes,\n"
             "rotation, frame rate, codec, pixel format, colour tags and audio.",
@@ -36,11 +40,17 @@ constexpr std::array kCommands = {
     Command{"render-layers", "DESCRIPTION.json OUT.png",
             "Renders a JSON description of a layer tree to a PNG.",
             velmoradine::cli::renderLayersCommand},
-    Command{"share", "VIDEO --title TEXT [--keep-link]",
-            "Shares a video the way a host application does and prints its public link.\n"
-            "  --title TEXT            the share's title\n"
-            "  --keep-link             leave the link live instead of deleting the share",
-            velmoradine::cli::shareCommand},
+    Command{
+        "share", "VIDEO --title TEXT [--keep-link | --outlet NAME [--answer yes|no]]",
+        "Shares a video the way a host application does and prints its public link.\n"
+        "  --title TEXT            the share's title\n"
+        "  --keep-link             leave the link live instead of deleting the share\n"
+        "  --outlet NAME           then share it to this outlet (see \"velmoradine outlets\"),\n"
+        "                          headless, and print \"Shared to NAME (strategies: ...)\",\n"
+        "                          the outlet's failure or \"Cancelled\"; the link stays only\n"
+        "                          when the outlet handed it out; exits 0 only on success\n"
+        "  --answer yes|no         the answer to each question the outlet asks",
+        velmoradine::cli::shareCommand},
     Command{"sheet",
             "VIDEO --title TEXT [--screenshot OUT.png] [--appearance light|dark] "
             "[--screen 375x812@3] [--tap NAME] [--window]",

@@ -19,7 +19,10 @@ std::optional<Image> ShareOutletType::buttonImage() const {
 
 bool ShareOutletType::canPerform(ContentType contentType) const {
   if (const auto required = requirements()) {
-    const Plist* plist = Bundle::main().infoDictionary().dictionary();
+    // Held here: the dictionary lives in the bundle, which a change of
+    // main bundle on another thread would otherwise free under us.
+    const Bundle bundle = Bundle::main();
+    const Plist* plist = bundle.infoDictionary().dictionary();
     if (!required->met(plist ? *plist : Plist{})) {
       Logger::velmoradineDebug("Can't enable outlet " + typeName() + " please check plist", {},
                                DocumentationIdentifier::plitRequirementsNotMet);
@@ -73,6 +76,13 @@ void ShareOutletProtocol::reportFailure(std::string error) {
 
 void ShareOutletProtocol::reportCancelled() {
   if (auto target = delegate()) target->cancelled(*this);
+}
+
+std::shared_ptr<VideoContent> ShareOutletProtocol::videoContentOrReportFailure() {
+  const auto shared = content();
+  auto video = shared ? shared->videoContent() : nullptr;
+  if (!video) reportFailure("Invalid content type");
+  return video;
 }
 
 }  // namespace velmoradine

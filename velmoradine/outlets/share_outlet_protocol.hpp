@@ -86,6 +86,9 @@ class ShareOutletProtocol : public ShareOutletIdentity,
   void reportSuccess(std::vector<ShareStretegyType> strategiesUsed);
   void reportFailure(std::string error);
   void reportCancelled();
+  // The content as a video; when it is none, reports "Invalid content type"
+  // and gives null, so `share` can stop there.
+  std::shared_ptr<VideoContent> videoContentOrReportFailure();
 
  private:
   mutable std::mutex mutex_;

@@ -19,12 +19,16 @@ class ShareOutletRequirementProtocol {
  public:
   virtual ~ShareOutletRequirementProtocol() = default;
   virtual bool met(const Plist& plist) const = 0;
+  // What `plist` lacks, naming the key and the value the host must declare;
+  // nothing when the requirement is met. For messages only: `met` decides.
+  virtual std::optional<std::string> unmetReason(const Plist& plist) const;
 };
 
 // Every scheme is listed under "LSApplicationQueriesSchemes".
 struct RequiredApplicationQuerySchemes : ShareOutletRequirementProtocol {
   explicit RequiredApplicationQuerySchemes(std::vector<std::string> requiredSchemes);
   bool met(const Plist& plist) const override;
+  std::optional<std::string> unmetReason(const Plist& plist) const override;
   std::vector<std::string> requiredSchemes;
 };
 
@@ -33,6 +37,7 @@ struct RequiredApplicationQuerySchemes : ShareOutletRequirementProtocol {
 struct RequiredCFBundleURLSchemes : ShareOutletRequirementProtocol {
   explicit RequiredCFBundleURLSchemes(std::vector<std::string> requiredSchemes);
   bool met(const Plist& plist) const override;
+  std::optional<std::string> unmetReason(const Plist& plist) const override;
   std::vector<std::string> requiredSchemes;
 };
 
@@ -40,6 +45,7 @@ struct RequiredCFBundleURLSchemes : ShareOutletRequirementProtocol {
 struct RequiredPlistValue : ShareOutletRequirementProtocol {
   RequiredPlistValue(std::string requiredKey, std::string requiredValue);
   bool met(const Plist& plist) const override;
+  std::optional<std::string> unmetReason(const Plist& plist) const override;
   std::string requiredKey;
   std::string requiredValue;
 };
@@ -50,6 +56,7 @@ class RequiredPlistNonNil : public ShareOutletRequirementProtocol {
  public:
   RequiredPlistNonNil(std::string requiredKey, std::optional<std::string> defaultValue);
   bool met(const Plist& plist) const override;
+  std::optional<std::string> unmetReason(const Plist& plist) const override;
   const std::string& requiredKey() const { return requiredKey_; }
   const std::optional<std::string>& defaultValue() const { return defaultValue_; }
 
@@ -63,6 +70,7 @@ class RequiredConfigurationValue : public ShareOutletRequirementProtocol {
  public:
   explicit RequiredConfigurationValue(std::string requiredConfigurationValue);
   bool met(const Plist& plist) const override;
+  std::optional<std::string> unmetReason(const Plist& plist) const override;
   const std::string& requiredConfigurationValue() const { return requiredConfigurationValue_; }
 
  private:
@@ -75,6 +83,8 @@ class Requirements : public ShareOutletRequirementProtocol {
   explicit Requirements(
       std::vector<std::shared_ptr<const ShareOutletRequirementProtocol>> requirements);
   bool met(const Plist& plist) const override;
+  // The reason of the first unmet member.
+  std::optional<std::string> unmetReason(const Plist& plist) const override;
   const std::vector<std::shared_ptr<const ShareOutletRequirementProtocol>>& requirements() const {
     return requirements_;
   }

@@ -48,7 +48,9 @@ ShareOutletTypeList ShareOutlets::outlets(ContentType forPeformableType) {
 
 void ShareOutlets::forwardLifecycleDelegate(
     const std::function<void(VelmoradineLifecycleDelegate&)>& callable) {
-  for (const auto& outlet : availableOutlets()) {
+  // A copy: a delegate may register an outlet while it is told.
+  const ShareOutletTypeList outlets = availableOutlets();
+  for (const auto& outlet : outlets) {
     if (auto delegate = outlet->outletLifecycleDelegate()) callable(*delegate);
   }
 }
@@ -76,7 +78,9 @@ bool ShareOutletUtils::isTwitterAppInstalled() {
 }
 
 bool ShareOutletUtils::canOpenURLScheme(const std::string& scheme) {
-  const auto url = URL::parse(scheme + ":/");
+  // The desktop answers by scheme alone. The URL names a host because the
+  // kit's URL type, like libcurl beneath it, refuses a bare "scheme:/".
+  const auto url = URL::parse(scheme + "://open");
   return url && url->scheme() == scheme && UIApplication::shared().canOpenURL(*url);
 }
 

@@ -37,7 +37,7 @@ class ShareOutletUtils {
   static bool isMessengerAppInstalled();
   static bool isInstagramAppInstalled();
   static bool isTwitterAppInstalled();
-  // Whether an installed app opens "<scheme>:/".
+  // Whether an installed app opens URLs of `scheme`.
   static bool canOpenURLScheme(const std::string& scheme);
 };
 
