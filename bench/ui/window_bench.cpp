@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "bench/support/figures.hpp"
+#include "bench/ui/preview_bench.hpp"
 #include "velmoradine/platform/uikit/ui_activity_indicator_view.hpp"
 #include "velmoradine/platform/uikit/ui_image_view.hpp"
 #include "velmoradine/platform/uikit/ui_label.hpp"
@@ -105,5 +106,6 @@ int main() {
   bench::printFigure("window_update_vs_full_redraw", update / full);
   bench::printFigure("window_full_redraw_ms", full * 1e3);
   bench::printFigure("window_spinner_update_ms", update * 1e3);
+  bench::measurePreview();
   return 0;
 }
