@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <fstream>
+#include <functional>
 
 #include "tests/platform/media/test_videos.hpp"
 #include "tests/support/temporary_directory.hpp"
@@ -22,7 +24,7 @@ constexpr std::uint32_t kImageColor = 0xffff00ff;
 // A 64 × 48 UGC whose scenes play a clip of the kit's test frames, live in
 // a headless window whose time moves only when the test moves it.
 class UGCPresentationTest : public ::testing::Test {
- protected:
+ public:
   UGCPresentationTest() {
     root->view()->addSubview(host);
     window->setRootViewController(root);
@@ -154,6 +156,48 @@ TEST_F(UGCPresentationTest, AClippedSceneEndsOnItsTimerAndAFullOneWithItsVideo) 
     EXPECT_FALSE(ended);
     advance(1);
     EXPECT_TRUE(testing::waitUntil([&] { return ended; }));
+  }
+}
+
+// Scenes that cannot be shown are named in the log once each; the loop then
+// stops instead of starting them again and again.
+TEST_F(UGCPresentationTest, ALoopOfScenesThatCannotBeShownLogsEachOnceAndStops) {
+  struct Case {
+    const char* name;
+    std::function<void(UGCPresentationTest&)> addScene;
+    std::string failure;
+  } cases[] = {
+      {"not a video",
+       [](UGCPresentationTest& t) {
+         const auto path = t.directory.path() / "notes.mp4";
+         std::ofstream(path) << "not a video";
+         t.ugc->addScene("scene")->videoLayer(
+             UGCVideoFormat::create({MutableLayerAttribute::frame({0, 0, 64, 48})}),
+             URL::fileURL(path));
+       },
+       "Video error: Unable to load video asset"},
+      {"no video layer",
+       [](UGCPresentationTest& t) {
+         t.ugc->addScene("scene")->textLayer(UGCTextFormat::create(), "Title");
+       },
+       "No duration set"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ugc = UGC::make("tag", {UGCRenderOptions::size({64, 48})});
+    c.addScene(*this);
+    c.addScene(*this);
+    console::Capture console;
+    ASSERT_TRUE(UGCPresentation::make(ugc)->present(0, root, host));
+    const std::string stopped =
+        "[Velmoradine] [UGCGenerator] Unable to present ugc, no scene could be shown";
+    ASSERT_TRUE(testing::waitUntil([&] { return console.contains(stopped); }));
+    RunLoop::main().drain();
+    const std::string failed =
+        "[Velmoradine] [UGCScenePresentation] unable present scene - " + c.failure;
+    EXPECT_EQ(console.lines(), (std::vector<std::string>{failed, failed, stopped}));
+    EXPECT_TRUE(host->subviews().empty());
+    EXPECT_TRUE(root->children().empty());
   }
 }
 
