@@ -94,5 +94,21 @@ TEST_F(TouchTest, DuringAnAnimationOnlyViewsThatAllowInteractionTakeTaps) {
   }
 }
 
+TEST_F(TouchTest, EveryActionOfAControlRunsInOrderAndLivesAsLongAsTheControl) {
+  auto token = std::make_shared<int>(0);
+  std::weak_ptr<int> watched = token;
+  left->addAction(UIControlEvents::touchUpInside, [token, this] { tapped += "second "; });
+  left->addAction(UIControlEvents::touchDown, [token, this] { tapped += "down "; });
+  token.reset();
+
+  window->tap({70, 142});
+  EXPECT_EQ(tapped, "down left second ");
+  EXPECT_FALSE(watched.expired()) << "the control keeps its actions";
+
+  left->removeFromSuperview();
+  left.reset();
+  EXPECT_TRUE(watched.expired()) << "the actions go with the control";
+}
+
 }  // namespace
 }  // namespace velmoradine::testing

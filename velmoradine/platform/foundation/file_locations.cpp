@@ -7,11 +7,6 @@
 namespace velmoradine::file_locations {
 namespace {
 
-std::filesystem::path homeDirectory() {
-  const char* home = std::getenv("HOME");
-  return home && *home ? std::filesystem::path(home) : std::filesystem::temp_directory_path();
-}
-
 std::filesystem::path xdgDirectory(const char* variable, const char* fallbackUnderHome) {
   const char* value = std::getenv(variable);
   // The XDG rules ignore relative paths in these variables.
@@ -29,6 +24,19 @@ std::string applicationFolderName() {
 }
 
 }  // namespace
+
+std::filesystem::path homeDirectory() {
+  const char* home = std::getenv("HOME");
+  return home && *home ? std::filesystem::path(home) : std::filesystem::temp_directory_path();
+}
+
+std::filesystem::path userConfigurationHome() {
+  return xdgDirectory("XDG_CONFIG_HOME", ".config");
+}
+
+std::filesystem::path configurationDirectory() {
+  return userConfigurationHome() / applicationFolderName();
+}
 
 std::filesystem::path cachesDirectory() {
   return xdgDirectory("XDG_CACHE_HOME", ".cache") / applicationFolderName();

@@ -135,6 +135,7 @@ Result<std::unique_ptr<DesktopWindow>> DesktopWindow::open(std::shared_ptr<UIWin
     return failure(Error(DesktopWindowError::windowCreationFailed, SDL_GetError()));
   }
   state->window->setNeedsFullRedraw();
+  state->window->makeKeyAndVisible();
   state->wakeEvent = SDL_RegisterEvents(1);
   Uint32 wakeEvent = state->wakeEvent;
   RunLoop::main().setWakeUpHandler([wakeEvent] {

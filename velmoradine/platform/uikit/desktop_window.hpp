@@ -40,6 +40,7 @@ std::error_code make_error_code(DesktopWindowError error);
 
 class DesktopWindow {
  public:
+  // Shows `window` and makes it the key window.
   static Result<std::unique_ptr<DesktopWindow>> open(std::shared_ptr<UIWindow> window,
                                                      const std::string& title);
   ~DesktopWindow();

@@ -31,6 +31,12 @@ double distance(Point a, Point b) {
   return std::hypot(a.x - b.x, a.y - b.y);
 }
 
+// Belongs to the main thread, as every window does.
+UIWindow*& keyWindowSlot() {
+  static UIWindow* key = nullptr;
+  return key;
+}
+
 }  // namespace
 
 UIWindow::UIWindow(UIScreen screen)
@@ -42,6 +48,7 @@ UIWindow::UIWindow(UIScreen screen)
 }
 
 UIWindow::~UIWindow() {
+  if (keyWindowSlot() == this) keyWindowSlot() = nullptr;
   if (root_) root_->window_ = nullptr;
   for (const auto& root : attachedRoots_) {
     if (auto view = root.lock()) {
@@ -49,6 +56,16 @@ UIWindow::~UIWindow() {
       view->updateWindow();
     }
   }
+}
+
+void UIWindow::makeKeyAndVisible() {
+  assertMainThread("UIWindow::makeKeyAndVisible");
+  keyWindowSlot() = this;
+}
+
+UIWindow* UIWindow::keyWindow() {
+  assertMainThread("UIWindow::keyWindow");
+  return keyWindowSlot();
 }
 
 void UIWindow::setRootViewController(std::shared_ptr<UIViewController> controller) {

@@ -53,6 +53,12 @@ class UIWindow {
   const UIScreen& screen() const { return screen_; }
   void setRootViewController(std::shared_ptr<UIViewController> controller);
   const std::shared_ptr<UIViewController>& rootViewController() const { return root_; }
+  // Makes this the window that system services present on (their prompts
+  // go on its top controller), until another is made key or it is destroyed.
+  void makeKeyAndVisible();
+  bool isKeyWindow() const { return keyWindow() == this; }
+  // The key window, or null when none is.
+  static UIWindow* keyWindow();
   // The controller on top of the presentation stack.
   std::shared_ptr<UIViewController> topViewController() const;
   UIUserInterfaceStyle overrideUserInterfaceStyle() const { return overrideStyle_; }

@@ -1,0 +1,59 @@
+#pragma once
+
+// What the tests of the desktop services share: a desktop home of their own
+// (HOME, XDG_CONFIG_HOME and the main bundle point into a temporary folder,
+// never at the user's), and a window on a manual clock to show screens in
+// and tap them.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "tests/support/main_bundle_fixture.hpp"
+#include "tests/support/temporary_directory.hpp"
+#include "tests/support/wait.hpp"
+#include "velmoradine/platform/uikit/ui_view.hpp"
+#include "velmoradine/platform/uikit/ui_view_controller.hpp"
+#include "velmoradine/platform/uikit/ui_window.hpp"
+
+namespace velmoradine::testing {
+
+class TemporaryDesktopHome {
+ public:
+  static constexpr const char* kBundleIdentifier = "com.example.host";
+
+  TemporaryDesktopHome();
+
+  std::filesystem::path home() const { return directory_.path(); }
+  std::filesystem::path configHome() const { return home() / "config"; }
+  void writeUserDirectories(const std::string& contents) const;
+  std::filesystem::path writeFile(const std::string& name, const std::string& contents) const;
+
+ private:
+  TemporaryDirectory directory_;
+  ScopedEnvironmentVariable home_;
+  ScopedEnvironmentVariable configHome_;
+  TemporaryMainBundle bundle_;
+};
+
+class ScreenTest : public ::testing::Test {
+ protected:
+  ScreenTest();
+  ~ScreenTest() override;
+
+  // Moves time on and runs what fell due on the main run loop.
+  void advance(double seconds);
+  // The view of the top controller showing `text` in a label, or null.
+  std::shared_ptr<UIView> viewShowing(const std::string& text);
+  // Taps the middle of the label showing `text` (a label passes the touch
+  // to the button or row it sits in); fails the test when none shows it.
+  void tapText(const std::string& text);
+
+  ScopedManualClock clock;
+  std::shared_ptr<UIWindow> window;
+  std::shared_ptr<UIViewController> root;
+};
+
+}  // namespace velmoradine::testing
