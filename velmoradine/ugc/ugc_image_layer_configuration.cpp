@@ -9,6 +9,10 @@ Result<void> UGCImageLayerConfiguration::build(UGCSecneRenderer& scene) {
   return UGCImageLayerBuilder::build(*this, scene);
 }
 
+Result<void> UGCImageLayerConfiguration::buildPresentation(UGCScenePresentation& presentation) {
+  return UGCImageLayerBuilder::buildPresentation(*this, presentation);
+}
+
 Error UGCImageLayerConfiguration::readinessFailure(const Error& error) const {
   return Error(UGCError::imageError, error.localizedDescription());
 }

@@ -22,6 +22,7 @@ class UGCImageLayerConfiguration : public UGCLayerConfiguration {
       : format(std::move(format)) {}
 
   Result<void> build(UGCSecneRenderer& scene) override;
+  Result<void> buildPresentation(UGCScenePresentation& presentation) override;
   Error readinessFailure(const Error& error) const override;
 
   std::shared_ptr<UGCImageFormat> format;

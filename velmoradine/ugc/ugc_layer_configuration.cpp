@@ -8,6 +8,10 @@ Result<void> UGCLayerConfiguration::build(UGCSecneRenderer&) {
   return {};
 }
 
+Result<void> UGCLayerConfiguration::buildPresentation(UGCScenePresentation&) {
+  return {};
+}
+
 void UGCLayerConfiguration::ready(ReadyCompletion completion) {
   if (completion) completion(std::nullopt);
 }

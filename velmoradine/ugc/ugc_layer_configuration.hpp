@@ -1,11 +1,13 @@
 #pragma once
 
 // One layer of a scene: what it shows and how it is built into a scene's
-// drawing for export. The base shows nothing and is always ready.
+// drawing for export, or into a live preview of the scene. The base shows
+// nothing and is always ready.
 //
 // Threading: configurations are made and built on the main thread; `ready`
 // may be called from any thread and answers on any thread (the resource's
-// queue for URL-based layers, the caller's own thread otherwise).
+// queue for URL-based layers, the caller's own thread otherwise). Building a
+// preview happens on the main thread.
 
 #include <functional>
 #include <optional>
@@ -14,6 +16,7 @@
 
 namespace velmoradine {
 
+class UGCScenePresentation;
 class UGCSecneRenderer;
 
 class UGCLayerConfiguration {
@@ -25,6 +28,9 @@ class UGCLayerConfiguration {
 
   // Adds the layer to `scene`'s drawing; the error side is a UGCError.
   virtual Result<void> build(UGCSecneRenderer& scene);
+  // Adds the layer to the preview of `presentation`; the error side is a
+  // UGCError.
+  virtual Result<void> buildPresentation(UGCScenePresentation& presentation);
   virtual void ready(ReadyCompletion completion);
   // The scene's report for a layer whose `ready` gave `error`: a UGCError
   // of this layer's kind carrying the error's description.

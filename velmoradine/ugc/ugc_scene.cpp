@@ -2,6 +2,7 @@
 
 #include "velmoradine/platform/foundation/uuid.hpp"
 #include "velmoradine/ugc/ugc_export_outcome.hpp"
+#include "velmoradine/ugc/ugc_scene_presentation.hpp"
 #include "velmoradine/ugc/ugc_text_layer_configuration.hpp"
 #include "velmoradine/ugc/ugc_ui_image_layer_configuration.hpp"
 #include "velmoradine/ugc/ugc_url_image_layer_configuration.hpp"
@@ -141,6 +142,13 @@ void UGCScene::report(Result<SuccessfulRenderingResult> result, Completion compl
   if (!completion) return;
   DispatchQueue::main()->async(
       [completion = std::move(completion), result = std::move(result)] { completion(result); });
+}
+
+Result<void> UGCScene::presentScene(const std::shared_ptr<UIViewController>& viewController,
+                                    const std::shared_ptr<UIView>& view,
+                                    std::function<void()> completion) {
+  return UGCScenePresentation::make(weak_from_this())
+      ->present(viewController, view, std::move(completion));
 }
 
 }  // namespace velmoradine

@@ -30,6 +30,9 @@
 
 namespace velmoradine {
 
+class UIView;
+class UIViewController;
+
 class UGCScene final : public UGCSceneContext, public std::enable_shared_from_this<UGCScene> {
  public:
   // The error side is a UGCError.
@@ -57,6 +60,11 @@ class UGCScene final : public UGCSceneContext, public std::enable_shared_from_th
   // carrying the resource error's description (the first such layer in
   // list order); nothing is rendered then.
   void ready(Completion completion = nullptr);
+
+  // Plays the scene live in `view` (see ugc_scene_presentation.hpp); the
+  // completion runs when the preview ends. Main thread.
+  Result<void> presentScene(const std::shared_ptr<UIViewController>& viewController,
+                            const std::shared_ptr<UIView>& view, std::function<void()> completion);
 
   const std::string& sceneIdentifier() const override { return sceneIdentifier_; }
   const std::shared_ptr<DispatchQueue>& sceneDispatchQueue() const override {

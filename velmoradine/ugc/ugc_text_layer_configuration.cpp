@@ -9,4 +9,8 @@ Result<void> UGCTextLayerConfiguration::build(UGCSecneRenderer& scene) {
   return {};
 }
 
+Result<void> UGCTextLayerConfiguration::buildPresentation(UGCScenePresentation& presentation) {
+  return UGCTextLayerBuilder::buildPresentation(*this, presentation);
+}
+
 }  // namespace velmoradine

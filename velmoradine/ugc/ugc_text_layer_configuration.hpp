@@ -18,6 +18,7 @@ class UGCTextLayerConfiguration final : public UGCLayerConfiguration {
       : format(std::move(format)), text(std::move(text)) {}
 
   Result<void> build(UGCSecneRenderer& scene) override;
+  Result<void> buildPresentation(UGCScenePresentation& presentation) override;
 
   const std::shared_ptr<UGCTextFormat> format;
   const std::string text;

@@ -16,15 +16,6 @@ Error videoError(std::string message) {
   return Error(UGCError::videoError, std::move(message));
 }
 
-// A zero, negative or not-a-number maximum would give an empty or undefined
-// range, and an infinite one is not a duration: all are refused by name.
-Result<void> checkMaxDuration(const std::optional<double>& maxDuration) {
-  if (!maxDuration || (std::isfinite(*maxDuration) && *maxDuration > 0)) return {};
-  std::ostringstream message;
-  message << "maxDuration " << *maxDuration << " is not a finite number of seconds above zero";
-  return failure(videoError(message.str()));
-}
-
 constexpr const char* kNoFrame =
     "The video layer has no frame with a width and height above zero to scale the video into";
 
@@ -44,6 +35,13 @@ MediaTime sceneLength(std::optional<double> maxDuration, const Asset& asset,
 }
 
 }  // namespace
+
+Result<void> UGCVideoLayerBuilder::checkMaxDuration(const std::optional<double>& maxDuration) {
+  if (!maxDuration || (std::isfinite(*maxDuration) && *maxDuration > 0)) return {};
+  std::ostringstream message;
+  message << "maxDuration " << *maxDuration << " is not a finite number of seconds above zero";
+  return failure(videoError(message.str()));
+}
 
 MediaTime UGCVideoLayerBuilder::duration(std::optional<double> maxDuration,
                                          const Asset& videoAsset) {

@@ -23,6 +23,10 @@ Result<void> UGCVideoLayerConfiguration::build(UGCSecneRenderer& scene) {
   return UGCVideoLayerBuilder::build(*this, scene);
 }
 
+Result<void> UGCVideoLayerConfiguration::buildPresentation(UGCScenePresentation& presentation) {
+  return UGCVideoLayerBuilder::buildPresentation(*this, presentation);
+}
+
 void UGCVideoLayerConfiguration::ready(ReadyCompletion completion) {
   resource->fetch([completion = std::move(completion)](const Result<URL>& file) {
     if (!completion) return;

@@ -23,6 +23,7 @@ class UGCVideoLayerConfiguration final : public UGCLayerConfiguration {
                                                           const URL& url);
 
   Result<void> build(UGCSecneRenderer& scene) override;
+  Result<void> buildPresentation(UGCScenePresentation& presentation) override;
   // Fetches through the same single-flight resource: every caller gets the
   // one download's outcome, on the resource's queue.
   void ready(ReadyCompletion completion) override;

@@ -22,7 +22,9 @@ void fillRect(Bitmap& picture, int x0, int y0, int width, int height, std::uint3
 Bitmap testFrame(const TestVideo& video, int index) {
   Bitmap picture(video.width, video.height);
   picture.setOpaque(true);
-  fillRect(picture, 0, 0, video.width, video.height, video.color);
+  const std::uint32_t background =
+      video.colors.empty() ? video.color : video.colors[index % video.colors.size()];
+  fillRect(picture, 0, 0, video.width, video.height, background);
   const int block = video.width / 8;
   for (int bit = 0; bit < 8; ++bit) {
     fillRect(picture, bit * block, 0, block, video.height / 4,

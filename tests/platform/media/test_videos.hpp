@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <vector>
 
 #include "velmoradine/platform/foundation/error.hpp"
 #include "velmoradine/platform/graphics/bitmap.hpp"
@@ -21,6 +22,8 @@ struct TestVideo {
   int rotation = 0;
   std::uint32_t color = 0xff2060c0;
   bool faststart = true;
+  // When given, frame i's background is colors[i % colors.size()] instead.
+  std::vector<std::uint32_t> colors;
 };
 
 Result<void> writeTestVideo(const std::filesystem::path& path, const TestVideo& video = {});

@@ -99,9 +99,11 @@ void UIView::attach(const std::shared_ptr<UIView>& view, std::size_t index) {
   subviews_.insert(
       subviews_.begin() + static_cast<std::ptrdiff_t>(std::min(index, subviews_.size())), view);
   view->superview_ = this;
+  view->sublayersBelow_ = layer_->sublayers().size();
   ++view->orderVersion_;
   view->setNeedsLayout();
   setNeedsLayout();
+  view->updateWindow();
 }
 
 void UIView::removeFromSuperview() {
@@ -116,6 +118,18 @@ void UIView::removeFromSuperview() {
   auto self = std::move(*keep);
   superview->subviews_.erase(keep);
   superview->setNeedsLayout();
+  updateWindow();
+}
+
+void UIView::updateWindow() {
+  UIWindow* now = window();
+  if (now != announcedWindow_) {
+    announcedWindow_ = now;
+    didMoveToWindow();
+  }
+  // Copied: a view told of its window may change its subviews.
+  auto subviews = subviews_;
+  for (const auto& subview : subviews) subview->updateWindow();
 }
 
 bool UIView::isDescendant(const UIView& ancestor) const {

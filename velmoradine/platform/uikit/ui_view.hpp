@@ -5,7 +5,9 @@
 //
 // The view's own drawing (background, border, corner radius, and whatever a
 // subclass puts into its layer's contents or sublayers) lives in `layer()`;
-// the layers of subviews are not sublayers of it. The window rasterises each
+// the layers of subviews are not sublayers of it. Sublayers added to
+// `layer()` after a subview are drawn above that subview, as the order of
+// adding would have it had the subview's layer been added among them. The window rasterises each
 // view's layer on its own and composites the rasters, so a change to one view
 // re-rasterises that view alone, and a move, a fade or a transform
 // re-rasterises nothing (see ui_window.hpp). Changing `layer()` directly is
@@ -84,6 +86,9 @@ class UIView : public std::enable_shared_from_this<UIView> {
   bool isDescendant(const UIView& ancestor) const;
   // The window showing the view's tree, if any.
   UIWindow* window() const;
+  // Called after the view's window changed: it was added to or removed from
+  // a tree shown by a window, or its tree's root began or stopped being shown.
+  virtual void didMoveToWindow() {}
   // The view controller whose root view this is, if any.
   std::shared_ptr<UIViewController> owningViewController() const {
     return owningViewController_.lock();
@@ -158,6 +163,10 @@ class UIView : public std::enable_shared_from_this<UIView> {
   std::uint64_t identifier() const { return identifier_; }
   // Changes whenever the view moves among its siblings.
   std::uint64_t orderVersion() const { return orderVersion_; }
+  // How many sublayers the superview's layer had when this view was added:
+  // those are drawn below it, sublayers added later above it, as if the
+  // view's layer had been added among them then.
+  std::size_t superlayerSublayersBelow() const { return sublayersBelow_; }
 
  protected:
   // For subclasses that draw with a layer of their own kind.
@@ -169,6 +178,8 @@ class UIView : public std::enable_shared_from_this<UIView> {
   friend class NSLayoutConstraint;
 
   void willChangeAnimatableState();
+  // Tells this view and its subtree whose window changed since last told.
+  void updateWindow();
   void attach(const std::shared_ptr<UIView>& view, std::size_t index);
   void addConstraint(std::shared_ptr<NSLayoutConstraint> constraint);
   void removeConstraint(const NSLayoutConstraint& constraint);
@@ -180,11 +191,13 @@ class UIView : public std::enable_shared_from_this<UIView> {
   // subviews may be added from a subclass's constructor.
   UIView* superview_ = nullptr;
   std::weak_ptr<UIViewController> owningViewController_;
-  UIWindow* window_ = nullptr;  // set on the roots the window draws
+  UIWindow* window_ = nullptr;           // set on the roots the window draws
+  UIWindow* announcedWindow_ = nullptr;  // what didMoveToWindow last reported
   std::vector<std::shared_ptr<NSLayoutConstraint>> constraints_;
   std::vector<std::shared_ptr<UIGestureRecognizer>> gestureRecognizers_;
   std::uint64_t displayVersion_ = 1;
   std::uint64_t orderVersion_ = 0;
+  std::size_t sublayersBelow_ = 0;
   bool userInteractionEnabled_ = true;
   bool translatesAutoresizing_ = true;
   bool needsLayout_ = true;

@@ -1,5 +1,6 @@
 #include "velmoradine/platform/uikit/ui_window.hpp"
 
+#include <algorithm>
 #include <cmath>
 
 #include "velmoradine/platform/uikit/main_thread.hpp"
@@ -50,7 +51,10 @@ UIWindow::~UIWindow() {
   if (keyWindowSlot() == this) keyWindowSlot() = nullptr;
   if (root_) root_->window_ = nullptr;
   for (const auto& root : attachedRoots_) {
-    if (auto view = root.lock()) view->window_ = nullptr;
+    if (auto view = root.lock()) {
+      view->window_ = nullptr;
+      view->updateWindow();
+    }
   }
 }
 
@@ -68,9 +72,12 @@ void UIWindow::setRootViewController(std::shared_ptr<UIViewController> controlle
   assertMainThread("UIWindow::setRootViewController");
   if (root_) root_->window_ = nullptr;
   root_ = std::move(controller);
-  if (!root_) return;
-  root_->window_ = this;
-  root_->view()->setFrame(screen_.bounds());
+  if (root_) {
+    root_->window_ = this;
+    root_->view()->setFrame(screen_.bounds());
+  }
+  // Views learn at once whether they are in a window, not at the next frame.
+  roots();
 }
 
 std::shared_ptr<UIViewController> UIWindow::topViewController() const {
@@ -104,12 +111,18 @@ std::vector<std::shared_ptr<UIView>> UIWindow::collectRoots() {
 std::vector<std::shared_ptr<UIView>> UIWindow::roots() {
   auto roots = collectRoots();
   for (const auto& old : attachedRoots_) {
-    if (auto view = old.lock(); view && view->window_ == this) view->window_ = nullptr;
+    auto view = old.lock();
+    if (!view || view->window_ != this) continue;
+    if (std::find(roots.begin(), roots.end(), view) != roots.end()) continue;
+    view->window_ = nullptr;
+    view->updateWindow();
   }
   attachedRoots_.clear();
   for (const auto& root : roots) {
-    root->window_ = this;
     attachedRoots_.push_back(root);
+    if (root->window_ == this) continue;
+    root->window_ = this;
+    root->updateWindow();
   }
   return roots;
 }

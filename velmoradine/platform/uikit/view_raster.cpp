@@ -1,6 +1,8 @@
 #include "velmoradine/platform/uikit/view_raster.hpp"
 
 #include <cmath>
+#include <memory>
+#include <vector>
 
 #include "velmoradine/platform/graphics/renderer.hpp"
 #include "velmoradine/platform/uikit/ui_view.hpp"
@@ -15,22 +17,72 @@ LayerLook lookOf(const Layer& layer) {
           layer.masksToBounds(), layer.sublayers().size()};
 }
 
-bool drawsNothing(const Layer& layer) {
+bool drawsNothing(const Layer& layer, const LayerPart& part) {
   bool background = layer.backgroundColor() && layer.backgroundColor()->alpha > 0;
   bool border = layer.borderWidth() > 0 && layer.borderColor() && layer.borderColor()->alpha > 0;
-  return !background && !border && !layer.contents() && layer.sublayers().empty();
+  bool own = part.ownDrawing && (background || border || layer.contents());
+  return !own && part.firstSublayer >= part.endSublayer;
+}
+
+// Shows only `part` of the layer until destroyed.
+class PartOnly {
+ public:
+  PartOnly(Layer& layer, const LayerPart& part) : layer_(layer) {
+    const auto& sublayers = layer.sublayers();
+    for (std::size_t i = 0; i < sublayers.size(); ++i) {
+      if (i >= part.firstSublayer && i < part.endSublayer) continue;
+      if (sublayers[i]->isHidden()) continue;
+      sublayers[i]->setHidden(true);
+      hidden_.push_back(sublayers[i]);
+    }
+    if (part.ownDrawing) return;
+    background_ = layer.backgroundColor();
+    borderWidth_ = layer.borderWidth();
+    contents_ = layer.contents();
+    layer.setBackgroundColor(std::nullopt);
+    layer.setBorderWidth(0);
+    layer.setContents(std::nullopt);
+    cleared_ = true;
+  }
+  ~PartOnly() {
+    for (const auto& sublayer : hidden_) sublayer->setHidden(false);
+    if (!cleared_) return;
+    layer_.setBackgroundColor(background_);
+    layer_.setBorderWidth(borderWidth_);
+    layer_.setContents(contents_);
+  }
+  PartOnly(const PartOnly&) = delete;
+  PartOnly& operator=(const PartOnly&) = delete;
+
+ private:
+  Layer& layer_;
+  std::vector<std::shared_ptr<Layer>> hidden_;
+  bool cleared_ = false;
+  std::optional<Color> background_;
+  double borderWidth_ = 0;
+  std::optional<Image> contents_;
+};
+
+// A layer that shows only its contents (a video frame, an image) is
+// composited from the contents as they are, without drawing them again at
+// the screen's scale first.
+bool showsContentsAlone(const Layer& layer) {
+  bool background = layer.backgroundColor() && layer.backgroundColor()->alpha > 0;
+  bool border = layer.borderWidth() > 0 && layer.borderColor() && layer.borderColor()->alpha > 0;
+  return layer.contents() && !background && !border && layer.sublayers().empty();
 }
 
 // Draws the layer alone, untransformed and opaque, with its bounds filling
 // the bitmap; what places and fades it is the compositor's business.
-std::optional<Image> rasterize(Layer& layer, double scale) {
+std::optional<Image> rasterize(Layer& layer, double scale, const LayerPart& part) {
   Size size = layer.bounds().standardized().size;
   int width = static_cast<int>(std::ceil(size.width * scale));
   int height = static_cast<int>(std::ceil(size.height * scale));
-  if (drawsNothing(layer) || width <= 0 || height <= 0 || width > Bitmap::kMaximumDimension ||
+  if (drawsNothing(layer, part) || width <= 0 || height <= 0 || width > Bitmap::kMaximumDimension ||
       height > Bitmap::kMaximumDimension) {
     return std::nullopt;
   }
+  PartOnly only(layer, part);
   Point position = layer.position();
   Transform3D transform = layer.transform();
   float opacity = layer.opacity();
@@ -51,16 +103,18 @@ std::optional<Image> rasterize(Layer& layer, double scale) {
 
 }  // namespace
 
-bool ViewRaster::refresh(UIView& view, double scale) {
+bool ViewRaster::refresh(UIView& view, double scale, const LayerPart& part) {
   Layer& layer = *view.layer();
   bool contentChanged = view.displayVersion() != displayVersion_ ||
                         layer.bounds().size != look_.bounds.size || scale != scale_;
-  if (!contentChanged && lookOf(layer) == look_) return false;
-  if (contentChanged) view.displayLayer();
+  if (!contentChanged && lookOf(layer) == look_ && part == part_) return false;
+  if (contentChanged && part.ownDrawing) view.displayLayer();
   displayVersion_ = view.displayVersion();
   scale_ = scale;
   look_ = lookOf(layer);
-  image_ = rasterize(layer, scale);
+  part_ = part;
+  contentsAlone_ = part.ownDrawing && showsContentsAlone(layer);
+  image_ = contentsAlone_ ? layer.contents() : rasterize(layer, scale, part);
   ++generation_;
   return image_.has_value();
 }

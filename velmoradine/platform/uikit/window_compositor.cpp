@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "velmoradine/platform/graphics/renderer.hpp"
 #include "velmoradine/platform/uikit/ui_view.hpp"
@@ -81,8 +82,28 @@ std::shared_ptr<Layer> WindowCompositor::visit(UIView& view, const Visit& parent
 
   Entry& entry = entries_[view.identifier()];
   entry.seen = true;
-  if (entry.raster.refresh(view, scale_)) ++rasterizations_;
+  const auto& subviews = view.subviews();
+  // Sublayers not below the first subview are drawn in parts of their own.
+  LayerPart base{0,
+                 subviews.empty() ? std::numeric_limits<std::size_t>::max()
+                                  : subviews.front()->superlayerSublayersBelow(),
+                 true};
+  if (entry.raster.refresh(view, scale_, base)) ++rasterizations_;
+  const std::vector<LayerPart> overlays = overlayParts(view);
+  entry.overlays.resize(overlays.size());
+  std::vector<std::uint64_t> overlayGenerations;
+  for (std::size_t i = 0; i < overlays.size(); ++i) {
+    if (entry.overlays[i].refresh(view, scale_, overlays[i])) ++rasterizations_;
+    // Parts that draw nothing come and go with subviews and change nothing.
+    if (entry.overlays[i].image()) overlayGenerations.push_back(entry.overlays[i].generation());
+  }
   if (entry.raster.image()) layer->setContents(*entry.raster.image());
+  if (entry.raster.isContentsAlone()) {
+    layer->setContentsGravity(own.contentsGravity());
+    layer->setContentsScale(own.contentsScale());
+    layer->setContentsRect(own.contentsRect());
+    layer->setContentsCenter(own.contentsCenter());
+  }
 
   Placement placement;
   placement.toWindow = layer->transformToSuperlayer().concatenating(parent.toWindow);
@@ -93,6 +114,7 @@ std::shared_ptr<Layer> WindowCompositor::visit(UIView& view, const Visit& parent
   placement.clips = own.masksToBounds();
   placement.cornerRadius = own.cornerRadius();
   placement.rasterGeneration = entry.raster.generation();
+  placement.overlayGenerations = std::move(overlayGenerations);
   placement.orderVersion = view.orderVersion();
   Rect extent = placement.toWindow.apply(state.bounds);
   bool visible = !placement.hidden && placement.alpha > 0;
@@ -106,8 +128,37 @@ std::shared_ptr<Layer> WindowCompositor::visit(UIView& view, const Visit& parent
 
   Visit inside{placement.toWindow, placement.alpha,
                placement.clips ? intersection(extent, parent.clip) : parent.clip};
-  for (const auto& subview : view.subviews()) layer->addSublayer(visit(*subview, inside));
+  for (std::size_t i = 0; i <= subviews.size(); ++i) {
+    if (i > 0) addOverlay(*layer, entry.overlays[i - 1], state.bounds);
+    if (i < subviews.size()) layer->addSublayer(visit(*subviews[i], inside));
+  }
   return layer;
+}
+
+// One part per subview: the sublayers added after it and before the next
+// one (the last part runs to the end); empty parts draw nothing.
+std::vector<LayerPart> WindowCompositor::overlayParts(const UIView& view) {
+  const auto& subviews = view.subviews();
+  const std::size_t count = view.layer()->sublayers().size();
+  std::vector<LayerPart> parts;
+  std::size_t first = subviews.empty() ? count : subviews.front()->superlayerSublayersBelow();
+  for (std::size_t i = 0; i < subviews.size(); ++i) {
+    first = std::min(first, count);
+    std::size_t end = i + 1 < subviews.size() ? subviews[i + 1]->superlayerSublayersBelow() : count;
+    end = std::clamp(end, first, count);
+    parts.push_back({first, end, false});
+    first = end;
+  }
+  return parts;
+}
+
+void WindowCompositor::addOverlay(Layer& layer, const ViewRaster& raster, const Rect& bounds) {
+  if (!raster.image()) return;
+  auto overlay = Layer::create();
+  overlay->setBounds({{0, 0}, bounds.size});
+  overlay->setPosition({bounds.midX(), bounds.midY()});
+  overlay->setContents(*raster.image());
+  layer.addSublayer(overlay);
 }
 
 std::vector<PixelRect> WindowCompositor::display(const std::vector<std::shared_ptr<UIView>>& roots,

@@ -47,6 +47,7 @@ class WindowCompositor {
     bool clips = false;
     double cornerRadius = 0;
     std::uint64_t rasterGeneration = 0;
+    std::vector<std::uint64_t> overlayGenerations;
     // Siblings drawn in a new order: the damage of the view that moved
     // repaints the overlap in the new order.
     std::uint64_t orderVersion = 0;
@@ -56,6 +57,8 @@ class WindowCompositor {
   struct Entry {
     Placement placement;
     ViewRaster raster;
+    // The sublayers drawn above each subview.
+    std::vector<ViewRaster> overlays;
     bool seen = false;
   };
   struct Visit {
@@ -65,6 +68,8 @@ class WindowCompositor {
   };
 
   std::shared_ptr<Layer> visit(UIView& view, const Visit& parent);
+  static std::vector<LayerPart> overlayParts(const UIView& view);
+  static void addOverlay(Layer& layer, const ViewRaster& raster, const Rect& bounds);
   void damage(const Rect& points);
   void draw(const std::vector<std::shared_ptr<Layer>>& roots, const PixelRect& rect,
             Bitmap& target) const;
