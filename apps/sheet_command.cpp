@@ -212,6 +212,8 @@ int present(const SheetOptions& options, Image preview) {
   window->setOverrideUserInterfaceStyle(options.appearance);
   auto root = std::make_shared<UIViewController>();
   window->setRootViewController(root);
+  // Outlets put their prompts (the photo library's, say) on the key window.
+  window->makeKeyAndVisible();
   root->view()->setBackgroundColor(
       options.appearance == UIUserInterfaceStyle::dark ? Color::black() : Color::white());
 

@@ -13,6 +13,7 @@
 #include "tests/server/devserver_process.hpp"
 #include "tests/support/main_bundle_fixture.hpp"
 #include "velmoradine/platform/foundation/bundle.hpp"
+#include "velmoradine/platform/graphics/image.hpp"
 
 namespace velmoradine {
 namespace {
@@ -202,6 +203,53 @@ TEST_F(ShareCommand, AnInfoPlistThatIsAPipeOrNestsDeeplyIsRefusedNotHungOnOrCras
   for (int i = 0; i < 20000; ++i) deep += "</array>";
   bundle_.writeFile("Info.plist", deep + "</plist>");
   EXPECT_EQ(run("info", scratch_).status, 0);
+}
+
+// `velmoradine sheet` shows the share sheet as a host would, uploads the
+// content while it is up, and deletes the share when it leaves unshared.
+TEST_F(ShareCommand, SheetSavesTheScreenInTheAppearanceAskedForThenDeletesTheShare) {
+  startServer();
+  struct Case {
+    const char* appearance;
+    std::array<int, 3> background;
+  } cases[] = {{"light", {247, 246, 255}}, {"dark", {15, 15, 15}}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.appearance);
+    const auto screenshot = scratch_.path() / (std::string(c.appearance) + ".png");
+    CommandRun sheet =
+        run("sheet '" + video_.string() + "' --title Trip --appearance " + c.appearance +
+                " --screen 375x812@2 --screenshot '" + screenshot.string() + "'",
+            scratch_);
+    ASSERT_EQ(sheet.status, 0) << sheet.output << sheet.errors;
+    EXPECT_TRUE(mentions(sheet.output, "* share deleted")) << sheet.output;
+    auto image = Image::read(screenshot);
+    ASSERT_TRUE(image);
+    ASSERT_EQ(image->bitmap().width(), 750);
+    // Above the preview, 54 + 20 points down the screen.
+    const Color pixel = image->bitmap().colorAt(374, 148);
+    auto byte = [](double value) { return int(std::lround(value * 255)); };
+    EXPECT_EQ((std::array<int, 3>{byte(pixel.red), byte(pixel.green), byte(pixel.blue)}),
+              c.background);
+  }
+  EXPECT_EQ(storedFiles(serverDirectory()), 0u);
+}
+
+TEST_F(ShareCommand, SheetRefusesWhatItCannotShowWithItsReason) {
+  struct Case {
+    std::string arguments;
+    int status;
+    std::string reason;
+  } cases[] = {
+      {"sheet '" + video_.string() + "' --appearance sepia", 2, "usage: velmoradine sheet"},
+      {"sheet '" + video_.string() + "' --screen 0x0@3", 2, "usage: velmoradine sheet"},
+      {"sheet '" + (scratch_.path() / "none.mp4").string() + "'", 1, "is not a video file"},
+      {"sheet '" + video_.string() + "' --tap nowhere", 1, "no outlet named \"nowhere\""},
+  };
+  for (const auto& c : cases) {
+    CommandRun sheet = run(c.arguments, scratch_);
+    EXPECT_EQ(sheet.status, c.status) << c.arguments << sheet.output;
+    EXPECT_TRUE(mentions(sheet.errors, c.reason)) << c.arguments << ": " << sheet.errors;
+  }
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include "tests/outlets/outlet_fakes.hpp"
 #include "tests/support/main_bundle_fixture.hpp"
 #include "velmoradine/core/logger.hpp"
+#include "velmoradine/outlets/kit_outlets.hpp"
 #include "velmoradine/outlets/share_outlets.hpp"
 #include "velmoradine/outlets/twitter.hpp"
 #include "velmoradine/platform/foundation/console.hpp"
@@ -187,6 +188,25 @@ TEST_F(ShareOutletsRegistry, ListsPerformingTypesInOrderAndDuplicatesTwice) {
     EXPECT_EQ(ShareOutlets::outlets(c.contentType), c.expected);
   }
   EXPECT_EQ(ShareOutlets::availableOutlets().size(), 4u);
+}
+
+TEST(ShareOutletsDefaults, ListTheKitsSevenOutletsInTheSheetsOrder) {
+  // imageName, outletName, canonicalOutletName.
+  using Row = std::tuple<std::string, std::string, std::string>;
+  std::vector<Row> rows;
+  for (const auto& type : kitShareOutletTypes()) {
+    rows.push_back({type->imageName(), type->outletName(), type->canonicalOutletName()});
+  }
+  const std::vector<Row> expected = {
+      {"IMessage", "SMS", "imessage"},
+      {"InstagramStories", "Stories", "instagram-stories"},
+      {"Download", "Download", "download"},
+      {"Twitter", "Twitter", "twitter"},
+      {"InstagramFeed", "Instagram", "instagram-feed"},
+      {"More", "More", "more"},
+      {"Copy", "Copy", "copy"},
+  };
+  EXPECT_EQ(rows, expected);
 }
 
 TEST(ShareOutletUtils, AsksThePlatformOncePerProcess) {

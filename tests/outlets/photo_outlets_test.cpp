@@ -368,7 +368,7 @@ TEST_F(PhotoOutletsTest, StoriesPutOneStickerItemOnThePasteboardAndSucceedOnlyOn
 
 TEST_F(PhotoOutletsTest, EachOutletTypeIsOneObjectNamedAsTheRegistryShowsIt) {
   struct Case {
-    const std::shared_ptr<ShareOutletType>& type;
+    const std::shared_ptr<const ShareOutletType>& type;
     const char* typeName;
     const char* outletName;
     const char* canonicalOutletName;

@@ -24,8 +24,8 @@ class DownloadType final : public ShareOutletType {
 
 }  // namespace
 
-const std::shared_ptr<ShareOutletType>& Download::outletType() {
-  static const auto* type = new std::shared_ptr<ShareOutletType>(new DownloadType());
+const std::shared_ptr<const ShareOutletType>& Download::outletType() {
+  static const auto* type = new std::shared_ptr<const ShareOutletType>(new DownloadType());
   return *type;
 }
 

@@ -17,7 +17,7 @@ namespace velmoradine {
 class Download final : public ShareOutletProtocol, public PhotoPermissionHelperDelegate {
  public:
   // The one type object of the outlet, as the registry lists it.
-  static const std::shared_ptr<ShareOutletType>& outletType();
+  static const std::shared_ptr<const ShareOutletType>& outletType();
 
   explicit Download(std::shared_ptr<Content> content);
 

@@ -30,8 +30,8 @@ class InstagramFeedType final : public ShareOutletType {
 
 }  // namespace
 
-const std::shared_ptr<ShareOutletType>& InstagramFeed::outletType() {
-  static const auto* type = new std::shared_ptr<ShareOutletType>(new InstagramFeedType());
+const std::shared_ptr<const ShareOutletType>& InstagramFeed::outletType() {
+  static const auto* type = new std::shared_ptr<const ShareOutletType>(new InstagramFeedType());
   return *type;
 }
 

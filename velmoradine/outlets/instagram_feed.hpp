@@ -22,7 +22,7 @@ struct PHAsset;
 class InstagramFeed final : public ShareOutletProtocol, public PhotoPermissionHelperDelegate {
  public:
   // The one type object of the outlet, as the registry lists it.
-  static const std::shared_ptr<ShareOutletType>& outletType();
+  static const std::shared_ptr<const ShareOutletType>& outletType();
 
   explicit InstagramFeed(std::shared_ptr<Content> content);
 

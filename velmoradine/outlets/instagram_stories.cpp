@@ -57,8 +57,8 @@ PasteboardItem stickerItem(const VideoContent& video, std::shared_ptr<const Data
 
 }  // namespace
 
-const std::shared_ptr<ShareOutletType>& InstagramStories::outletType() {
-  static const auto* type = new std::shared_ptr<ShareOutletType>(new InstagramStoriesType());
+const std::shared_ptr<const ShareOutletType>& InstagramStories::outletType() {
+  static const auto* type = new std::shared_ptr<const ShareOutletType>(new InstagramStoriesType());
   return *type;
 }
 

@@ -23,7 +23,7 @@ class InstagramStories final : public ShareOutletProtocol {
   static constexpr std::chrono::seconds kPasteboardLifetime{300};
 
   // The one type object of the outlet, as the registry lists it.
-  static const std::shared_ptr<ShareOutletType>& outletType();
+  static const std::shared_ptr<const ShareOutletType>& outletType();
 
   explicit InstagramStories(std::shared_ptr<Content> content);
 

@@ -38,7 +38,7 @@ std::shared_ptr<VelmoradineLifecycleDelegate> ShareOutletType::outletLifecycleDe
 }
 
 void ShareOutletType::setOutletLifecycleDelegate(
-    std::shared_ptr<VelmoradineLifecycleDelegate> delegate) {
+    std::shared_ptr<VelmoradineLifecycleDelegate> delegate) const {
   std::lock_guard lock(mutex_);
   outletLifecycleDelegate_ = std::move(delegate);
 }

@@ -59,11 +59,13 @@ class ShareOutletType {
   virtual std::shared_ptr<ShareOutletProtocol> make(std::shared_ptr<Content> content) const = 0;
 
   std::shared_ptr<VelmoradineLifecycleDelegate> outletLifecycleDelegate() const;
-  void setOutletLifecycleDelegate(std::shared_ptr<VelmoradineLifecycleDelegate> delegate);
+  // Type-level state: settable through the shared, otherwise immutable type.
+  void setOutletLifecycleDelegate(std::shared_ptr<VelmoradineLifecycleDelegate> delegate) const;
 
  private:
   mutable std::mutex mutex_;
-  std::shared_ptr<VelmoradineLifecycleDelegate> outletLifecycleDelegate_;  // guarded by mutex_
+  mutable std::shared_ptr<VelmoradineLifecycleDelegate>
+      outletLifecycleDelegate_;  // guarded by mutex_
 };
 
 class ShareOutletProtocol : public ShareOutletIdentity,

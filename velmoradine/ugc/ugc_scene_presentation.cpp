@@ -7,12 +7,20 @@
 #include "velmoradine/platform/dispatch/dispatch_group.hpp"
 #include "velmoradine/platform/dispatch/dispatch_queue.hpp"
 #include "velmoradine/ugc/ugc_scene.hpp"
+#include "velmoradine/ugc/ugc_video_layer_configuration.hpp"
 
 namespace velmoradine {
 namespace {
 
 constexpr double kPreviewCornerRadius = 32;
 constexpr double kPreviewBorderWidth = 2;
+
+bool hasVideo(const UGCScene& scene) {
+  return std::any_of(scene.configurations.begin(), scene.configurations.end(),
+                     [](const auto& configuration) {
+                       return dynamic_cast<const UGCVideoLayerConfiguration*>(configuration.get());
+                     });
+}
 
 // Takes `child` out of its parent with its view, as a container does.
 void detach(const std::shared_ptr<UIViewController>& child) {
@@ -112,7 +120,8 @@ void UGCScenePresentation::layersDidAnswer(const Preparation& preparation) {
   // A build that fails part way may already have added a player to the
   // host; it would play on, unseen, for as long as the host lives.
   const auto before = hostController->children();
-  if (auto built = buildLayers(*scene); !built) {
+  if (auto built = hasVideo(*scene) ? buildLayers(*scene) : failure(Error(UGCError::noDuration));
+      !built) {
     Logger::velmoradineDebug("[UGCScenePresentation] unable present scene", built.error());
     const auto after = hostController->children();
     for (const auto& child : after) {

@@ -68,12 +68,16 @@ class UGCScenePresentation final : public std::enable_shared_from_this<UGCSceneP
   // A layer that is not ready, or whose build fails (logged as
   // "[UGCScenePresentation] unable present scene"), ends the presentation
   // without showing anything; whatever that layer's build had already added
-  // to the host is taken away again.
+  // to the host is taken away again. A scene without a video layer, which
+  // would have nothing to end it, fails the same way with `noDuration`.
   Result<void> present(const std::shared_ptr<UIViewController>& viewController,
                        const std::shared_ptr<UIView>& view, std::function<void()> completion);
 
-  // Whether the preview was placed in the host view.
-  bool wasShown() const { return shown_; }
+  // Whether the preview was placed in the host view and its video played
+  // without a decoding error.
+  bool wasShown() const { return shown_ && !playbackFailed_; }
+  // The video stopped on a decoding error. Main thread.
+  void playbackDidFail() { playbackFailed_ = true; }
 
   std::weak_ptr<UIView> view;  // the preview view
   std::weak_ptr<UIViewController> viewController;
@@ -91,6 +95,7 @@ class UGCScenePresentation final : public std::enable_shared_from_this<UGCSceneP
   void end();
 
   bool shown_ = false;
+  bool playbackFailed_ = false;
 };
 
 }  // namespace velmoradine

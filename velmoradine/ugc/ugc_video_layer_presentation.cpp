@@ -33,11 +33,12 @@ void observeEnd(const std::shared_ptr<PlayerItem>& item,
       nullptr, PlayerItem::didPlayToEndTimeNotification, item.get(), DispatchQueue::main(),
       [weakController, weakItem, endsOnTimer](const Notification&) {
         auto item = weakItem.lock();
+        auto controller = weakController.lock();
         if (item && item->status() == PlayerItem::Status::failed) {
           Logger::velmoradineDebug("[UGCScenePresentation] video playback failed", item->error());
+          if (controller) controller->presentation->playbackDidFail();
         }
-        if (endsOnTimer) return;
-        if (auto controller = weakController.lock()) controller->videoDidFinish();
+        if (!endsOnTimer && controller) controller->videoDidFinish();
       });
   controller->registerDeinit(
       [token] { NotificationCenter::defaultCenter().removeObserver(token); });

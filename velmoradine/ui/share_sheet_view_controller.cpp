@@ -26,6 +26,12 @@ std::shared_ptr<AudioSession>& sessionInUse() {
   return session;
 }
 
+// The platform's label colour, which text without a colour of its own takes:
+// black on the light background, white on the dark one.
+Color labelColor(bool dark) {
+  return dark ? Color::white() : Color::black();
+}
+
 std::shared_ptr<UIView> makeView(Rect frame) {
   auto view = std::make_shared<UIView>(frame);
   view->setBackgroundColor(ShareSheetViewController::lightModeBackground());
@@ -195,6 +201,7 @@ std::shared_ptr<UILabel> ShareSheetViewController::makeVelmoradineLogoLabel(
   // Without the face, the label's own font, the system face at the same
   // size, draws the text.
   label->setFont(Font::systemFont(kLogoSize));
+  label->setTextColor(labelColor(mode == "darkMode"));
   NSAttributes attributes;
   attributes.font = UIFont::named("Avenir-Black", kLogoSize);
   NSTextAttachment attachment;
@@ -271,6 +278,7 @@ std::shared_ptr<UICollectionViewCell> ShareSheetViewController::cellForItemAt(
       collectionView.dequeueReusableCell(kOutletCellIdentifier, indexPath));
   if (PlatformFeatures::isAtLeast(kDarkAppearanceVersion)) {
     cell->setBackgroundColor(isDark() ? darkModeBackground() : lightModeBackground());
+    cell->labelView()->setTextColor(labelColor(isDark()));
   }
   cell->setupOutlet(*shareOutlets_.at(static_cast<std::size_t>(indexPath.row())));
   cell->spin(spinningCellIndex_ == indexPath);
