@@ -12,6 +12,7 @@
 // a real window and the user is whoever clicks in it.
 
 #include <cstdio>
+#include <cstdlib>
 #include <optional>
 
 #include "commands.hpp"
@@ -233,7 +234,13 @@ int composeCommand(const Arguments& arguments) {
       return 1;
     }
   }
-  return compose(*options, *description);
+  const int status = compose(*options, *description);
+  // A sheet the user left before the video existed still turns the video
+  // into content when it arrives, and that content starts uploading on the
+  // kit's threads with nobody left to wait for it. The process ends here,
+  // without tearing down what those threads may still be using.
+  std::fflush(nullptr);
+  std::_Exit(status);
 }
 
 }  // namespace velmoradine::cli
