@@ -54,8 +54,7 @@ const std::vector<Color>& ShareSheetTest::outletColors() {
   return colors;
 }
 
-ShareSheetTest::ShareSheetTest()
-    : savedOutlets_(ShareOutlets::availableOutlets()) {
+ShareSheetTest::ShareSheetTest() : savedOutlets_(ShareOutlets::availableOutlets()) {
   bundle.writeInfoPlist({{"VelmoradineAPIBaseURL", PropertyList("http://127.0.0.1:8123/v1/api/")}});
   bundle.writeFile("Localizable.strings", "\"OK\" = \"Fine\";\n");
   // The desktop services read the main bundle once, when first made; made
