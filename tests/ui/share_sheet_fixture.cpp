@@ -54,10 +54,12 @@ const std::vector<Color>& ShareSheetTest::outletColors() {
   return colors;
 }
 
-ShareSheetTest::ShareSheetTest()
-    : savedOutlets_(ShareOutlets::availableOutlets()), savedServices_(SystemServices::current()) {
+ShareSheetTest::ShareSheetTest() : savedOutlets_(ShareOutlets::availableOutlets()) {
   bundle.writeInfoPlist({{"VelmoradineAPIBaseURL", PropertyList("http://127.0.0.1:8123/v1/api/")}});
   bundle.writeFile("Localizable.strings", "\"OK\" = \"Fine\";\n");
+  // The desktop services read the main bundle once, when first made; made
+  // only now, they read the plist just written.
+  savedServices_ = SystemServices::current();
   auto services = std::make_shared<SystemServices>(*savedServices_);
   services->audioSession = audio;
   services->urlOpener = opener;
