@@ -41,6 +41,7 @@ constexpr auto kLongestGoingLive = std::chrono::minutes(5);
 // How long the share's requests may take to be answered once nobody needs
 // them any more (a deletion, the rest of an upload).
 constexpr auto kLongestSettling = std::chrono::minutes(2);
+// A sheet still sliding in or out is let finish before it is closed.
 constexpr auto kLongestTransition = std::chrono::seconds(2);
 constexpr auto kLongestAnalyticsUpload = std::chrono::seconds(65);
 // How often the headless user looks at the screen.
