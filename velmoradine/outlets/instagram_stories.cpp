@@ -7,6 +7,7 @@
 
 #include "velmoradine/core/logger.hpp"
 #include "velmoradine/outlets/kit_share_outlet_type.hpp"
+#include "velmoradine/platform/dispatch/clock.hpp"
 #include "velmoradine/platform/dispatch/dispatch_queue.hpp"
 #include "velmoradine/platform/services/system_services.hpp"
 #include "velmoradine/platform/services/ui_application.hpp"
@@ -71,7 +72,7 @@ void InstagramStories::share(const std::shared_ptr<UIViewController>&) {
 
 void InstagramStories::handOver(PasteboardItem item) {
   SystemServices::current()->generalPasteboard->setItems(
-      {std::move(item)}, Pasteboard::Clock::now() + kPasteboardLifetime);
+      {std::move(item)}, Clock::current()->now() + kPasteboardLifetime);
   Logger::velmoradineDebug("[InstagramStories] delegate: " + describe(delegate().get()));
   // Instagram reads the item once it is open; an outlet that reported success
   // before knowing that would hide a missing app from the user.
