@@ -191,7 +191,9 @@ TEST_F(ComposeCommand, EndsWithoutSharingWhenThereIsNothingToShare) {
     EXPECT_EQ(run.status, 1) << run.output << run.errors;
     EXPECT_TRUE(mentions(run.errors, c.error)) << run.errors;
     EXPECT_EQ(mentions(run.output, "Presentation result: "), !c.result.empty()) << run.output;
-    if (!c.result.empty()) EXPECT_TRUE(mentions(run.output, c.result + "\n")) << run.output;
+    if (!c.result.empty()) {
+      EXPECT_TRUE(mentions(run.output, c.result + "\n")) << run.output;
+    }
     EXPECT_FALSE(mentions(run.output, "Public link")) << run.output;
     EXPECT_EQ(sharesOnTheServer(), 0);
   }

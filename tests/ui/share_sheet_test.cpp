@@ -258,7 +258,8 @@ TEST_F(ShareSheetTest, TheLogoOpensTheCallToActionPageOfTheConfiguredBackend) {
     opener->opened.clear();
     analyticsEvents->destroyAll();
     if (c.slug) {
-      application->setApplication(ApplicationResponse{.slug = c.slug});
+      application->setApplication(ApplicationResponse{
+          .cta_link = {}, .slug = c.slug, .brand_color = {}, .background_color = {}});
     } else {
       application->setApplication(std::nullopt);
     }
