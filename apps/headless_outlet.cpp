@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "velmoradine/platform/dispatch/run_loop.hpp"
+#include "velmoradine/platform/services/ui_activity_view_controller.hpp"
 #include "velmoradine/platform/uikit/ui_alert_controller.hpp"
 #include "velmoradine/platform/uikit/ui_button.hpp"
 #include "velmoradine/platform/uikit/ui_presentation_controller.hpp"
@@ -83,10 +84,16 @@ std::shared_ptr<UIButton> buttonTitled(const std::shared_ptr<UIView>& view,
   return nullptr;
 }
 
-std::shared_ptr<UIButton> buttonFor(UIViewController& screen, Answer answer) {
+// What a user's finger would tap to give `answer`, or null.
+std::shared_ptr<UIView> tapTargetFor(UIViewController& screen, Answer answer) {
   if (auto* alert = dynamic_cast<UIAlertController*>(&screen)) {
     const auto index = alertActionFor(*alert, answer);
     return index ? alert->buttonForAction(*index) : nullptr;
+  }
+  // The activity sheet asks "which application?": yes is its first one.
+  if (auto* sheet = dynamic_cast<UIActivityViewController*>(&screen);
+      sheet && answer == Answer::yes) {
+    return sheet->rowForApplication(0);
   }
   return answer == Answer::yes ? buttonTitled(screen.view(), kYesTitles)
                                : buttonTitled(screen.view(), kNoTitles);
@@ -96,8 +103,8 @@ std::shared_ptr<UIButton> buttonFor(UIViewController& screen, Answer answer) {
 // the screen offers neither.
 bool answerScreen(UIWindow& window, UIViewController& screen, Answer answer) {
   window.layoutIfNeeded();
-  if (auto button = buttonFor(screen, answer)) {
-    window.tap(button->convertToWindow({button->bounds().midX(), button->bounds().midY()}));
+  if (auto target = tapTargetFor(screen, answer)) {
+    window.tap(target->convertToWindow({target->bounds().midX(), target->bounds().midY()}));
     return true;
   }
   if (answer == Answer::no && !screen.isModalInPresentation()) {

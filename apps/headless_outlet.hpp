@@ -38,9 +38,10 @@ struct OutletOutcome {
 };
 
 // Alerts: "yes" taps the last action that is not a cancel action, "no" the
-// cancel action, else the first. Other screens: the button titled with the
-// answer's usual words ("Send", "Cancel"); "no" swipes away a sheet without
-// such a button.
+// cancel action, else the first. The activity sheet: "yes" picks the first
+// application it lists. Other screens: the button titled with the answer's
+// usual words ("Send", "Cancel"); "no" swipes away a sheet without such a
+// button.
 OutletOutcome performHeadless(const ShareOutletType& type, std::shared_ptr<Content> content,
                               std::optional<Answer> answer,
                               std::chrono::steady_clock::time_point deadline);

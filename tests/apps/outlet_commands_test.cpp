@@ -12,6 +12,7 @@
 #include "share_run.hpp"
 #include "tests/apps/command_line.hpp"
 #include "tests/platform/media/test_videos.hpp"
+#include "tests/platform/services/temporary_desktop.hpp"
 #include "tests/server/devserver_process.hpp"
 #include "tests/support/main_bundle_fixture.hpp"
 #include "velmoradine/network/network.hpp"
@@ -301,6 +302,36 @@ INSTANTIATE_TEST_SUITE_P(
                   "answer it with --answer yes or --answer no",
                   false}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// The activity sheet lists the desktop's video players: yes picks the first,
+// which starts with the video; no cancels.
+TEST_F(ShareToOutlet, MoreStartsTheFirstListedApplicationOnYesAndCancelsOnNo) {
+  struct Case {
+    cli::Answer answer;
+    int expectedStatus;
+    std::string expectedLine;
+  } cases[] = {
+      {cli::Answer::yes, 0, "Shared to more (strategies: raw, linkPreview)"},
+      {cli::Answer::no, 1, "Cancelled"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.expectedLine);
+    testing::TemporaryDesktop desktop;
+    const auto player = desktop.writeRecordingScript("player", "played");
+    desktop.writeDesktopEntry("player.desktop",
+                              "[Desktop Entry]\nType=Application\nName=Player\nExec=" +
+                                  player.string() + " %f\nMimeType=video/mp4;\n");
+    output_.clear();
+
+    EXPECT_EQ(share({.video = video_, .title = "Trip", .outlet = "more", .answer = c.answer}),
+              c.expectedStatus);
+
+    EXPECT_TRUE(printed(output_, c.expectedLine)) << ::testing::PrintToString(output_);
+    if (c.answer == cli::Answer::yes) {
+      EXPECT_EQ(desktop.waitForRecord("played"), std::vector<std::string>{video_.string()});
+    }
+  }
+}
 
 // An outlet the host would not offer is refused before anything is sent.
 TEST_F(ShareToOutlet, RefusesAnOutletThatIsUnknownOrNotOfferedBeforeSharing) {

@@ -7,17 +7,60 @@
 
 namespace velmoradine::testing {
 
+void Journal::write(std::string line) {
+  std::lock_guard lock(mutex_);
+  lines_.push_back(std::move(line));
+}
+
+std::vector<std::string> Journal::lines() const {
+  std::lock_guard lock(mutex_);
+  return lines_;
+}
+
+void Journal::clear() {
+  std::lock_guard lock(mutex_);
+  lines_.clear();
+}
+
+PHAuthorizationStatus FakePhotoLibrary::authorizationStatus() {
+  ++statusReads;
+  return status;
+}
+
+void FakePhotoLibrary::requestAuthorization(std::function<void(PHAuthorizationStatus)> completion) {
+  journal_->write("authorize");
+  DispatchQueue::main()->async([answer = promptAnswer, completion] { completion(answer); });
+}
+
+void FakePhotoLibrary::createVideoAsset(const URL& fileURL,
+                                        std::function<void(Result<std::string>)> completion) {
+  journal_->write("save " + fileURL.lastPathComponent());
+  Result<std::string> created =
+      saveError ? Result<std::string>(failure(*saveError)) : Result<std::string>(kLocalIdentifier);
+  DispatchQueue::main()->async([created, completion] { completion(created); });
+}
+
+std::optional<PHAsset> FakePhotoLibrary::fetchAsset(const std::string& localIdentifier) {
+  if (!assetFindable || localIdentifier != kLocalIdentifier) return std::nullopt;
+  return PHAsset{localIdentifier, "/home/user/Videos/Velmoradine/saved.mp4"};
+}
+
+URL FakePhotoLibrary::settingsURL() {
+  return *URL::parse(kSettingsURL);
+}
+
 bool RecordingURLOpening::canOpenURL(const URL& url) {
   std::lock_guard lock(mutex);
   probedURLs.push_back(url.absoluteString());
-  return openableSchemes.contains(url.scheme());
+  return openable(url);
 }
 
 void RecordingURLOpening::open(const URL& url, std::function<void(bool)> completion) {
   std::lock_guard lock(mutex);
   openedURLs.push_back(url.absoluteString());
-  DispatchQueue::main()->async(
-      [completion = std::move(completion), opened = opens] { completion(opened); });
+  journal_->write("open " + url.absoluteString());
+  DispatchQueue::main()->async([completion = std::move(completion),
+                                opened = opens && openable(url)] { completion(opened); });
 }
 
 std::vector<std::string> RecordingURLOpening::probed() {
@@ -33,6 +76,7 @@ std::vector<std::string> RecordingURLOpening::opened() {
 void MemoryPasteboard::setItems(std::vector<PasteboardItem> items,
                                 std::optional<Clock::time_point>) {
   std::lock_guard lock(mutex_);
+  ++writes_;
   items_ = std::move(items);
 }
 
@@ -43,6 +87,7 @@ std::vector<PasteboardItem> MemoryPasteboard::items() const {
 
 void MemoryPasteboard::setString(std::string text) {
   std::lock_guard lock(mutex_);
+  ++writes_;
   items_ = {PasteboardItem{{"public.utf8-plain-text", std::move(text)}}};
 }
 
@@ -56,8 +101,14 @@ std::optional<std::string> MemoryPasteboard::string() const {
 
 void MemoryPasteboard::setData(std::shared_ptr<const Data> data, std::string pasteboardType) {
   std::lock_guard lock(mutex_);
+  ++writes_;
   if (items_.empty()) items_.emplace_back();
   items_.front()[std::move(pasteboardType)] = std::move(data);
+}
+
+int MemoryPasteboard::writes() const {
+  std::lock_guard lock(mutex_);
+  return writes_;
 }
 
 Result<void> RecordingMessaging::send(const std::string& body,
@@ -80,6 +131,7 @@ Result<void> RecordingApplicationCatalog::launch(const DesktopApplication&,
 
 ScopedOutletServices::ScopedOutletServices() {
   auto services = std::make_shared<SystemServices>(*SystemServices::current());
+  services->photoLibrary = photoLibrary;
   services->urlOpener = urlOpener;
   services->generalPasteboard = pasteboard;
   services->messaging = messaging;
@@ -106,23 +158,15 @@ std::string joined(const std::vector<ShareStretegyType>& types) {
 
 void RecordingOutletDelegate::success(ShareOutletProtocol&,
                                       std::vector<ShareStretegyType> strategiesUsed) {
-  std::lock_guard lock(mutex_);
-  outcomes_.push_back("success " + joined(strategiesUsed));
+  journal_->write("success " + joined(strategiesUsed));
 }
 
 void RecordingOutletDelegate::failure(ShareOutletProtocol&, std::string error) {
-  std::lock_guard lock(mutex_);
-  outcomes_.push_back("failure " + error);
+  journal_->write("failure " + error);
 }
 
 void RecordingOutletDelegate::cancelled(ShareOutletProtocol&) {
-  std::lock_guard lock(mutex_);
-  outcomes_.push_back("cancelled");
-}
-
-std::vector<std::string> RecordingOutletDelegate::outcomes() {
-  std::lock_guard lock(mutex_);
-  return outcomes_;
+  journal_->write("cancelled");
 }
 
 VideoContentMaker::VideoContentMaker() : videoPath_(directory_.path() / "clip.mp4") {
@@ -136,8 +180,7 @@ VideoContentMaker::~VideoContentMaker() {
 std::shared_ptr<VideoContent> VideoContentMaker::make(const std::string& title, bool linkLive) {
   auto content =
       VideoContent::create(URL::fileURL(videoPath_), title,
-                           VideoContentProviders{std::make_shared<ApplicationDatastore>(),
-                                                 {network_, network_, render_}})
+                           VideoContentProviders{datastore_, {network_, network_, render_}})
           .value();
   if (linkLive) {
     content->linkPreviewStrategyDidUpdate(std::make_shared<LinkPreviewShareStrategy>(kLink));

@@ -5,8 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "tests/outlets/desktop_service_fakes.hpp"
-#include "tests/share/share_manager_fakes.hpp"
+#include "tests/outlets/outlet_fakes.hpp"
 #include "tests/support/temporary_directory.hpp"
 #include "tests/support/wait.hpp"
 #include "velmoradine/outlets/download.hpp"
@@ -14,6 +13,7 @@
 #include "velmoradine/outlets/instagram_stories.hpp"
 #include "velmoradine/platform/dispatch/run_loop.hpp"
 #include "velmoradine/platform/foundation/console.hpp"
+#include "velmoradine/platform/services/desktop_pasteboard.hpp"
 #include "velmoradine/platform/uikit/ui_alert_controller.hpp"
 #include "velmoradine/platform/uikit/ui_button.hpp"
 #include "velmoradine/platform/uikit/ui_presentation_controller.hpp"
@@ -21,50 +21,25 @@
 #include "velmoradine/share/video_content.hpp"
 
 namespace velmoradine::testing {
-
-// Outside the anonymous namespace: the stories outlet logs its delegate's type.
-class RecordingOutletDelegate final : public ShareOutletDelegate {
- public:
-  explicit RecordingOutletDelegate(std::shared_ptr<Journal> journal)
-      : journal_(std::move(journal)) {}
-
-  void success(ShareOutletProtocol&, std::vector<ShareStretegyType> strategiesUsed) override {
-    std::string line = "success";
-    for (auto type : strategiesUsed) {
-      line += type == ShareStretegyType::raw ? " raw" : " linkPreview";
-    }
-    journal_->push_back(line);
-  }
-  void failure(ShareOutletProtocol&, std::string error) override {
-    journal_->push_back("failure: " + error);
-  }
-  void cancelled(ShareOutletProtocol&) override { journal_->push_back("cancelled"); }
-
- private:
-  std::shared_ptr<Journal> journal_;
-};
-
 namespace {
 
-class NotAVideo final : public Content {
- public:
-  ContentType contentType() const override { return ContentType::unknown; }
-};
-
-constexpr auto kFeedSaveFailed = "failure: Unable to save video to share to Instagram.";
+constexpr auto kFeedSaveFailed = "failure Unable to save video to share to Instagram.";
 constexpr auto kFeedOpened = "open instagram://library?LocalIdentifier=5C1D8F0A/L0/001";
+
+ApplicationResponse withCallToAction(std::string link) {
+  ApplicationResponse settings;
+  settings.cta_link = std::move(link);
+  return settings;
+}
 
 class PhotoOutletsTest : public ::testing::Test {
  protected:
   PhotoOutletsTest() {
     root->view();
     window->setRootViewController(root);
-    std::ofstream(videoPath_, std::ios::binary) << "video bytes";
+    services_.urlOpener->openableSchemes = {"instagram", "instagram-stories", "file"};
   }
-  ~PhotoOutletsTest() override {
-    advance(10);
-    render_->forget();
-  }
+  ~PhotoOutletsTest() override { advance(10); }
 
   void advance(double seconds) {
     clock_.advance(
@@ -72,11 +47,7 @@ class PhotoOutletsTest : public ::testing::Test {
     RunLoop::main().drain();
   }
 
-  std::shared_ptr<VideoContent> makeVideo() {
-    return VideoContent::create(URL::fileURL(videoPath_), "My clip",
-                                VideoContentProviders{datastore_, {network_, network_, render_}})
-        .value();
-  }
+  std::shared_ptr<VideoContent> makeVideo() { return maker_.make("My clip", false); }
 
   // Shares `content` to a new outlet of `type`, with the journal as delegate.
   std::shared_ptr<ShareOutletProtocol> share(const ShareOutletType& type,
@@ -105,17 +76,13 @@ class PhotoOutletsTest : public ::testing::Test {
   }
 
   ScopedManualClock clock_;
-  ScopedFakeServices services_;
+  ScopedOutletServices services_;
   std::shared_ptr<Journal> journal_ = services_.journal;
   std::shared_ptr<RecordingOutletDelegate> delegate_ =
       std::make_shared<RecordingOutletDelegate>(journal_);
   std::shared_ptr<UIWindow> window = std::make_shared<UIWindow>(UIScreen({375, 812}, 3));
   std::shared_ptr<UIViewController> root = std::make_shared<UIViewController>();
-  TemporaryDirectory directory_;
-  std::filesystem::path videoPath_ = directory_.path() / "clip.mp4";
-  std::shared_ptr<ApplicationDatastore> datastore_ = std::make_shared<ApplicationDatastore>();
-  std::shared_ptr<RecordingNetwork> network_ = std::make_shared<RecordingNetwork>();
-  std::shared_ptr<RecordingRender> render_ = std::make_shared<RecordingRender>();
+  VideoContentMaker maker_;
 };
 
 TEST_F(PhotoOutletsTest, ContentThatIsNotAVideoFailsWithoutTouchingLibraryOrPasteboard) {
@@ -123,10 +90,10 @@ TEST_F(PhotoOutletsTest, ContentThatIsNotAVideoFailsWithoutTouchingLibraryOrPast
        {InstagramFeed::outletType(), InstagramStories::outletType(), Download::outletType()}) {
     SCOPED_TRACE(type->typeName());
     journal_->clear();
-    share(*type, std::make_shared<NotAVideo>());
-    EXPECT_EQ(*journal_, Journal{"failure: Invalid content type"});
+    share(*type, std::make_shared<UnknownContent>());
+    EXPECT_EQ(journal_->lines(), std::vector<std::string>{"failure Invalid content type"});
     EXPECT_EQ(services_.photoLibrary->statusReads, 0);
-    EXPECT_EQ(services_.pasteboard->writes, 0);
+    EXPECT_EQ(services_.pasteboard->writes(), 0);
     EXPECT_EQ(window->topViewController(), root);
   }
 }
@@ -137,10 +104,10 @@ TEST_F(PhotoOutletsTest, WithPermissionGrantedTheVideoIsSavedWithoutADialog) {
     const ShareOutletType& type;
     PHAuthorizationStatus status = PHAuthorizationStatus::authorized;
     bool videoVanished = false;
-    std::optional<Error> saveError;
+    std::optional<Error> saveError = std::nullopt;
     bool assetFindable = true;
     bool instagramInstalled = true;
-    Journal expected;
+    std::vector<std::string> expected;
     const char* loggedWhy = nullptr;
   } cases[] = {
       {.name = "feed opens Instagram on the saved asset",
@@ -163,7 +130,7 @@ TEST_F(PhotoOutletsTest, WithPermissionGrantedTheVideoIsSavedWithoutADialog) {
       {.name = "feed with Instagram missing keeps the saved video",
        .type = *InstagramFeed::outletType(),
        .instagramInstalled = false,
-       .expected = {"save clip.mp4", "failure: Unable to open instagram"}},
+       .expected = {"save clip.mp4", "failure Unable to open instagram"}},
       {.name = "feed whose video vanished",
        .type = *InstagramFeed::outletType(),
        .videoVanished = true,
@@ -175,28 +142,28 @@ TEST_F(PhotoOutletsTest, WithPermissionGrantedTheVideoIsSavedWithoutADialog) {
       {.name = "download into a photo folder that cannot be written",
        .type = *Download::outletType(),
        .saveError = Error::posix(ENOSPC),
-       .expected = {"save clip.mp4", "failure: Unable to save video."},
+       .expected = {"save clip.mp4", "failure Unable to save video."},
        .loggedWhy = "[Velmoradine] [Download] Unable to save video: the library refused"},
       {.name = "download whose video vanished",
        .type = *Download::outletType(),
        .videoVanished = true,
-       .expected = {"failure: Unable to save video."},
+       .expected = {"failure Unable to save video."},
        .loggedWhy = "[Velmoradine] [Download] Unable to save video: the video is gone"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    std::ofstream(videoPath_, std::ios::binary) << "video bytes";
+    std::ofstream(maker_.videoPath(), std::ios::binary) << "mp4 bytes";
     auto video = makeVideo();
-    if (c.videoVanished) std::filesystem::remove(videoPath_);
+    if (c.videoVanished) std::filesystem::remove(maker_.videoPath());
     journal_->clear();
     services_.photoLibrary->status = c.status;
     services_.photoLibrary->saveError = c.saveError;
     services_.photoLibrary->assetFindable = c.assetFindable;
-    services_.urlOpener->installedSchemes = {c.instagramInstalled ? "instagram" : "twitter"};
+    services_.urlOpener->openableSchemes = {c.instagramInstalled ? "instagram" : "twitter"};
     console::Capture log;
     share(c.type, video);
     EXPECT_EQ(window->topViewController(), root) << "no dialog";
-    EXPECT_EQ(*journal_, c.expected);
+    EXPECT_EQ(journal_->lines(), c.expected);
     if (c.loggedWhy) {
       auto lines = log.lines();
       EXPECT_TRUE(std::ranges::any_of(lines, [&](const std::string& line) {
@@ -217,7 +184,7 @@ TEST_F(PhotoOutletsTest, PermissionDialogsAskOrSendToTheSettingsAndADeclineIsACa
     const char* button;
     std::string title;
     std::string message;
-    Journal expected;
+    std::vector<std::string> expected;
   } cases[] = {
       {"not determined, declined: the library is never asked",
        *Download::outletType(),
@@ -296,9 +263,9 @@ TEST_F(PhotoOutletsTest, PermissionDialogsAskOrSendToTheSettingsAndADeclineIsACa
     for (const auto& action : alert->actions()) {
       EXPECT_EQ(action.style, UIAlertActionStyle::default_);
     }
-    EXPECT_TRUE(journal_->empty()) << "nothing happens before the user answers";
+    EXPECT_TRUE(journal_->lines().empty()) << "nothing happens before the user answers";
     tap(alert, c.button);
-    EXPECT_EQ(*journal_, c.expected);
+    EXPECT_EQ(journal_->lines(), c.expected);
     EXPECT_EQ(window->topViewController(), root);
   }
 }
@@ -313,7 +280,7 @@ TEST_F(PhotoOutletsTest, StoriesPutOneStickerItemOnThePasteboardAndSucceedOnlyOn
     std::optional<ApplicationResponse> settings;
     bool storiesInstalled;
     std::optional<std::string> contentURL;
-    Journal expected;
+    std::vector<std::string> expected;
   } cases[] = {
       {"no stored settings: three keys",
        std::nullopt,
@@ -321,12 +288,12 @@ TEST_F(PhotoOutletsTest, StoriesPutOneStickerItemOnThePasteboardAndSucceedOnlyOn
        std::nullopt,
        {"open instagram-stories://share", "success raw"}},
       {"a call-to-action link: four keys",
-       ApplicationResponse{.cta_link = "https://brand.test/go"},
+       withCallToAction("https://brand.test/go"),
        true,
        "https://brand.test/go",
        {"open instagram-stories://share", "success raw"}},
       {"an empty call-to-action link: three keys",
-       ApplicationResponse{.cta_link = ""},
+       withCallToAction(""),
        true,
        std::nullopt,
        {"open instagram-stories://share", "success raw"}},
@@ -334,20 +301,18 @@ TEST_F(PhotoOutletsTest, StoriesPutOneStickerItemOnThePasteboardAndSucceedOnlyOn
        std::nullopt,
        false,
        std::nullopt,
-       {"open instagram-stories://share", "failure: Unable to open instagram"}},
+       {"open instagram-stories://share", "failure Unable to open instagram"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     journal_->clear();
-    datastore_->setApplication(c.settings);
-    services_.urlOpener->installedSchemes = {c.storiesInstalled ? "instagram-stories" : "twitter"};
+    maker_.datastore()->setApplication(c.settings);
+    services_.urlOpener->openableSchemes = {c.storiesInstalled ? "instagram-stories" : "twitter"};
     auto content = makeVideo();
     console::Capture log;
-    const auto before = Pasteboard::Clock::now();
     share(*InstagramStories::outletType(), content);
-    const auto after = Pasteboard::Clock::now();
 
-    EXPECT_EQ(*journal_, c.expected);
+    EXPECT_EQ(journal_->lines(), c.expected);
     EXPECT_TRUE(log.contains(
         "[Velmoradine] [InstagramStories] delegate: velmoradine::testing::RecordingOutletDelegate"))
         << ::testing::PrintToString(log.lines());
@@ -359,11 +324,27 @@ TEST_F(PhotoOutletsTest, StoriesPutOneStickerItemOnThePasteboardAndSucceedOnlyOn
     EXPECT_EQ(item.at(bottom), PasteboardValue(std::string("#FFFFFF")));
     EXPECT_EQ(*std::get<std::shared_ptr<const Data>>(item.at(video)),
               *content->rawStrategy()->data());
-    if (c.contentURL) EXPECT_EQ(item.at(link), PasteboardValue(*c.contentURL));
-    ASSERT_TRUE(services_.pasteboard->expirationDate.has_value());
-    EXPECT_GE(*services_.pasteboard->expirationDate, before + std::chrono::seconds(300));
-    EXPECT_LE(*services_.pasteboard->expirationDate, after + std::chrono::seconds(300));
+    if (c.contentURL) {
+      EXPECT_EQ(item.at(link), PasteboardValue(*c.contentURL));
+    }
   }
+}
+
+TEST_F(PhotoOutletsTest, StoriesItemLeavesThePasteboardFiveMinutesLaterOnTheKitsClock) {
+  ScopedEnvironmentVariable wayland("WAYLAND_DISPLAY", "");
+  ScopedEnvironmentVariable x11("DISPLAY", "");
+  auto pasteboard = std::make_shared<DesktopPasteboard>();
+  auto services = std::make_shared<SystemServices>(*SystemServices::current());
+  services->generalPasteboard = pasteboard;
+  // The fixture puts its own services back afterwards.
+  SystemServices::replace(std::move(services));
+
+  share(*InstagramStories::outletType(), makeVideo());
+  ASSERT_EQ(pasteboard->items().size(), 1u);
+  advance(299);
+  EXPECT_EQ(pasteboard->items().size(), 1u);
+  advance(1);
+  EXPECT_TRUE(pasteboard->items().empty());
 }
 
 TEST_F(PhotoOutletsTest, EachOutletTypeIsOneObjectNamedAsTheRegistryShowsIt) {

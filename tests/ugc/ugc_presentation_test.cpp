@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cmath>
 #include <fstream>
 #include <functional>
 
@@ -198,6 +199,68 @@ TEST_F(UGCPresentationTest, ALoopOfScenesThatCannotBeShownLogsEachOnceAndStops) 
     EXPECT_EQ(console.lines(), (std::vector<std::string>{failed, failed, stopped}));
     EXPECT_TRUE(host->subviews().empty());
     EXPECT_TRUE(root->children().empty());
+  }
+}
+
+}  // namespace
+}  // namespace velmoradine
+
+namespace velmoradine {
+namespace {
+
+// A round badge of `diameter` pixels: opaque magenta inside its circle,
+// transparent outside.
+Bitmap roundBadge(int diameter) {
+  Bitmap badge(diameter, diameter);
+  const double radius = diameter / 2.0;
+  for (int y = 0; y < diameter; ++y) {
+    for (int x = 0; x < diameter; ++x) {
+      if (std::hypot(x + 0.5 - radius, y + 0.5 - radius) <= radius) badge.row(y)[x] = kImageColor;
+    }
+  }
+  return badge;
+}
+
+// As the sample UGC places its badge: a 256-pixel PNG in a 128-point square
+// of a 540 × 960 scene, shown in a phone-sized host.
+TEST_F(UGCPresentationTest, AnImageFileKeepsItsFrameAndShapeInThePreview) {
+  const auto clip = directory.path() / "clip.mp4";
+  ASSERT_TRUE(testing::writeTestVideo(clip, {.width = 540, .height = 960, .color = kVideoColor}));
+  const auto file = directory.path() / "badge.png";
+  auto png = Image(roundBadge(256)).pngData();
+  ASSERT_TRUE(png);
+  std::ofstream(file, std::ios::binary)
+      .write(reinterpret_cast<const char*>(png->data()), std::streamsize(png->size()));
+  ugc = UGC::make("tag", {UGCRenderOptions::size({540, 960})});
+  ugc->addScene("scene")
+      ->videoLayer(UGCVideoFormat::create({MutableLayerAttribute::frame({0, 0, 540, 960})}),
+                   URL::fileURL(clip))
+      .imageLayer(UGCImageFormat::create({MutableLayerAttribute::frame({370, 790, 128, 128})}),
+                  URL::fileURL(file));
+  host->setFrame({0, 0, 375, 600});
+  ASSERT_TRUE(UGCPresentation::make(ugc)->present(0, root, host));
+  ASSERT_TRUE(testing::waitUntil([&] { return preview() != nullptr; }));
+  auto pixel = [&](Point scenePoint) {
+    const Point point = preview()->convertToWindow(scenePoint);
+    return window->bitmap().pixel(int(point.x * 3), int(point.y * 3));
+  };
+  ASSERT_TRUE(testing::waitUntil([&] {
+    window->displayIfNeeded();
+    return testing::near(pixel({300, 600}), kVideoColor);
+  }));
+  // The badge's centre is (434, 854) and its radius 64 points.
+  const struct {
+    Point point;
+    bool badge;
+  } samples[] = {
+      {{434, 854}, true},  {{434, 796}, true},  {{434, 912}, true},  {{376, 854}, true},
+      {{492, 854}, true},  {{378, 798}, false}, {{490, 910}, false}, {{360, 854}, false},
+      {{508, 854}, false}, {{434, 780}, false}, {{434, 928}, false},
+  };
+  for (const auto& sample : samples) {
+    SCOPED_TRACE(::testing::Message() << sample.point.x << "," << sample.point.y);
+    EXPECT_EQ(testing::near(pixel(sample.point), kImageColor), sample.badge)
+        << std::hex << pixel(sample.point);
   }
 }
 

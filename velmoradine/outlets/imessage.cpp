@@ -1,5 +1,6 @@
 #include "velmoradine/outlets/imessage.hpp"
 
+#include "velmoradine/outlets/kit_share_outlet_type.hpp"
 #include "velmoradine/share/video_content.hpp"
 
 namespace velmoradine {
@@ -9,31 +10,20 @@ constexpr const char* kCouldNotSend = "Could not send message";
 constexpr const char* kAttachmentType = "public.movie";
 constexpr const char* kAttachmentName = "movie.mp4";
 
-class IMessageType final : public ShareOutletType {
+class IMessageType final : public KitShareOutletType<IMessage, NoRequirements> {
  public:
-  std::string typeName() const override { return "IMessage"; }
-  std::string imageName() const override { return "IMessage"; }
-  std::string outletName() const override { return "SMS"; }
-  std::string canonicalOutletName() const override { return "imessage"; }
-  std::shared_ptr<const ShareOutletRequirementProtocol> requirements() const override {
-    return std::make_shared<NoRequirements>();
-  }
+  using KitShareOutletType::KitShareOutletType;
   // Offered wherever the desktop can send a message with the video.
   bool canPerform(ContentType contentType) const override {
     return contentType == ContentType::video && MFMessageComposeViewController::canSendText() &&
            MFMessageComposeViewController::canSendAttachments();
-  }
-  std::shared_ptr<ShareOutletProtocol> make(std::shared_ptr<Content> content) const override {
-    return std::make_shared<IMessage>(std::move(content));
   }
 };
 
 }  // namespace
 
 const std::shared_ptr<const ShareOutletType>& IMessage::outletType() {
-  static const auto* type =
-      new std::shared_ptr<const ShareOutletType>(std::make_shared<IMessageType>());
-  return *type;
+  return sharedOutletType<IMessageType>({"IMessage", "IMessage", "SMS", "imessage"});
 }
 
 IMessage::IMessage(std::shared_ptr<Content> content)

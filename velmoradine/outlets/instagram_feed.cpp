@@ -1,5 +1,6 @@
 #include "velmoradine/outlets/instagram_feed.hpp"
 
+#include "velmoradine/outlets/kit_share_outlet_type.hpp"
 #include "velmoradine/outlets/share_outlets.hpp"
 #include "velmoradine/outlets/video_saving.hpp"
 #include "velmoradine/platform/dispatch/dispatch_queue.hpp"
@@ -11,36 +12,28 @@ namespace {
 
 constexpr auto kSaveFailed = "Unable to save video to share to Instagram.";
 
-class InstagramFeedType final : public ShareOutletType {
+class InstagramFeedType final
+    : public KitShareOutletType<InstagramFeed, InstagramFeedRequirements> {
  public:
-  std::string typeName() const override { return "InstagramFeed"; }
-  std::string imageName() const override { return "InstagramFeed"; }
-  std::string outletName() const override { return "Instagram"; }
-  std::string canonicalOutletName() const override { return "instagram-feed"; }
-  std::shared_ptr<const ShareOutletRequirementProtocol> requirements() const override {
-    return std::make_shared<InstagramFeedRequirements>();
-  }
+  using KitShareOutletType::KitShareOutletType;
   bool canPerform(ContentType contentType) const override {
     return ShareOutletUtils::isInstagramAppInstalled() && contentType == ContentType::video;
-  }
-  std::shared_ptr<ShareOutletProtocol> make(std::shared_ptr<Content> content) const override {
-    return std::make_shared<InstagramFeed>(std::move(content));
   }
 };
 
 }  // namespace
 
 const std::shared_ptr<const ShareOutletType>& InstagramFeed::outletType() {
-  static const auto* type = new std::shared_ptr<const ShareOutletType>(new InstagramFeedType());
-  return *type;
+  return sharedOutletType<InstagramFeedType>(
+      {"InstagramFeed", "InstagramFeed", "Instagram", "instagram-feed"});
 }
 
 InstagramFeed::InstagramFeed(std::shared_ptr<Content> content)
     : ShareOutletProtocol(std::move(content)) {}
 
 void InstagramFeed::share(const std::shared_ptr<UIViewController>& viewController) {
-  auto video = content() ? content()->videoContent() : nullptr;
-  if (!video) return reportFailure("Invalid content type");
+  const auto video = videoContentOrReportFailure();
+  if (!video) return;
   auto self = std::static_pointer_cast<InstagramFeed>(shared_from_this());
   PhotoPermissionHelper::make(viewController, video, self, self)->requestPermission();
 }

@@ -6,6 +6,8 @@
 #include <typeinfo>
 
 #include "velmoradine/core/logger.hpp"
+#include "velmoradine/outlets/kit_share_outlet_type.hpp"
+#include "velmoradine/platform/dispatch/clock.hpp"
 #include "velmoradine/platform/dispatch/dispatch_queue.hpp"
 #include "velmoradine/platform/services/system_services.hpp"
 #include "velmoradine/platform/services/ui_application.hpp"
@@ -17,20 +19,12 @@ namespace {
 constexpr auto kStoriesURL = "instagram-stories://share";
 constexpr auto kWhite = "#FFFFFF";
 
-class InstagramStoriesType final : public ShareOutletType {
+class InstagramStoriesType final
+    : public KitShareOutletType<InstagramStories, InstgramStoriesRequirements> {
  public:
-  std::string typeName() const override { return "InstagramStories"; }
-  std::string imageName() const override { return "InstagramStories"; }
-  std::string outletName() const override { return "Stories"; }
-  std::string canonicalOutletName() const override { return "instagram-stories"; }
-  std::shared_ptr<const ShareOutletRequirementProtocol> requirements() const override {
-    return std::make_shared<InstgramStoriesRequirements>();
-  }
+  using KitShareOutletType::KitShareOutletType;
   bool canPerform(ContentType contentType) const override {
     return PlatformFeatures::isAtLeast(10) && contentType == ContentType::video;
-  }
-  std::shared_ptr<ShareOutletProtocol> make(std::shared_ptr<Content> content) const override {
-    return std::make_shared<InstagramStories>(std::move(content));
   }
 };
 
@@ -58,16 +52,16 @@ PasteboardItem stickerItem(const VideoContent& video, std::shared_ptr<const Data
 }  // namespace
 
 const std::shared_ptr<const ShareOutletType>& InstagramStories::outletType() {
-  static const auto* type = new std::shared_ptr<const ShareOutletType>(new InstagramStoriesType());
-  return *type;
+  return sharedOutletType<InstagramStoriesType>(
+      {"InstagramStories", "InstagramStories", "Stories", "instagram-stories"});
 }
 
 InstagramStories::InstagramStories(std::shared_ptr<Content> content)
     : ShareOutletProtocol(std::move(content)) {}
 
 void InstagramStories::share(const std::shared_ptr<UIViewController>&) {
-  auto video = content() ? content()->videoContent() : nullptr;
-  if (!video) return reportFailure("Invalid content type");
+  const auto video = videoContentOrReportFailure();
+  if (!video) return;
   auto bytes = video->rawStrategy(this)->data();
   if (!PlatformFeatures::isAtLeast(10)) return reportFailure("Needs iOS 10");
   DispatchQueue::main()->async(
@@ -78,7 +72,7 @@ void InstagramStories::share(const std::shared_ptr<UIViewController>&) {
 
 void InstagramStories::handOver(PasteboardItem item) {
   SystemServices::current()->generalPasteboard->setItems(
-      {std::move(item)}, Pasteboard::Clock::now() + kPasteboardLifetime);
+      {std::move(item)}, Clock::current()->now() + kPasteboardLifetime);
   Logger::velmoradineDebug("[InstagramStories] delegate: " + describe(delegate().get()));
   // Instagram reads the item once it is open; an outlet that reported success
   // before knowing that would hide a missing app from the user.

@@ -5,7 +5,8 @@
 // pasteboard as one item under Instagram's sticker keys, then opens
 // Instagram's story composer. Success is reported only when the composer
 // opened; when it did not, the item stays on the pasteboard (it expires on
-// its own) and the failure is reported.
+// its own, `kPasteboardLifetime` later on the kit's Clock, the one the
+// pasteboard reads) and the failure is reported.
 //
 // Threading: `share` runs on the main thread; the pasteboard is written and
 // the composer opened on the main queue, and the outcome is reported there.

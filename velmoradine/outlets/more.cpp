@@ -1,5 +1,6 @@
 #include "velmoradine/outlets/more.hpp"
 
+#include "velmoradine/outlets/kit_share_outlet_type.hpp"
 #include "velmoradine/platform/services/ui_activity_view_controller.hpp"
 #include "velmoradine/share/video_content.hpp"
 
@@ -8,26 +9,11 @@ namespace {
 
 constexpr const char* kUnableToShow = "Unable to show the share sheet";
 
-class MoreType final : public ShareOutletType {
- public:
-  std::string typeName() const override { return "More"; }
-  std::string imageName() const override { return "More"; }
-  std::string outletName() const override { return "More"; }
-  std::string canonicalOutletName() const override { return "more"; }
-  std::shared_ptr<const ShareOutletRequirementProtocol> requirements() const override {
-    return std::make_shared<NoRequirements>();
-  }
-  std::shared_ptr<ShareOutletProtocol> make(std::shared_ptr<Content> content) const override {
-    return std::make_shared<More>(std::move(content));
-  }
-};
-
 }  // namespace
 
 const std::shared_ptr<const ShareOutletType>& More::outletType() {
-  static const auto* type =
-      new std::shared_ptr<const ShareOutletType>(std::make_shared<MoreType>());
-  return *type;
+  return sharedOutletType<KitShareOutletType<More, NoRequirements>>(
+      {"More", "More", "More", "more"});
 }
 
 More::More(std::shared_ptr<Content> content) : ShareOutletProtocol(std::move(content)) {}

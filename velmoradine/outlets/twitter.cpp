@@ -1,5 +1,6 @@
 #include "velmoradine/outlets/twitter.hpp"
 
+#include "velmoradine/outlets/kit_share_outlet_type.hpp"
 #include "velmoradine/outlets/share_outlets.hpp"
 #include "velmoradine/platform/dispatch/dispatch_queue.hpp"
 #include "velmoradine/platform/services/ui_application.hpp"
@@ -12,20 +13,6 @@ constexpr const char* kUnableToShare = "Unable to share to Twitter right now.";
 constexpr const char* kUnableToOpen = "Unable to open twitter";
 constexpr const char* kAppURLPrefix = "twitter://post?message=";
 constexpr const char* kWebIntentPrefix = "https://twitter.com/intent/tweet?text=";
-
-class TwitterType final : public ShareOutletType {
- public:
-  std::string typeName() const override { return "Twitter"; }
-  std::string imageName() const override { return "Twitter"; }
-  std::string outletName() const override { return "Twitter"; }
-  std::string canonicalOutletName() const override { return "twitter"; }
-  std::shared_ptr<const ShareOutletRequirementProtocol> requirements() const override {
-    return std::make_shared<TwitterRequirements>();
-  }
-  std::shared_ptr<ShareOutletProtocol> make(std::shared_ptr<Content> content) const override {
-    return std::make_shared<Twitter>(std::move(content));
-  }
-};
 
 // The text as one query value. The query's own delimiters are escaped too:
 // left as they are, a title with "&" would end the message there and the
@@ -57,9 +44,8 @@ Twitter::Providers Twitter::Providers::defaults() {
 }
 
 const std::shared_ptr<const ShareOutletType>& Twitter::outletType() {
-  static const auto* type =
-      new std::shared_ptr<const ShareOutletType>(std::make_shared<TwitterType>());
-  return *type;
+  return sharedOutletType<KitShareOutletType<Twitter, TwitterRequirements>>(
+      {"Twitter", "Twitter", "Twitter", "twitter"});
 }
 
 Twitter::Twitter(std::shared_ptr<Content> content, Providers providers)

@@ -206,7 +206,9 @@ TEST_F(AssetTest, FileCutShortDescribesWhatIsThereAndIsRefused) {
     EXPECT_EQ(*asset->loadError(), MediaError::incompleteFile) << kept;
     EXPECT_NE(asset->loadError()->detail().find("the video file is incomplete"), std::string::npos);
     const auto track = asset->tracksWithMediaType(MediaType::video).at(0);
-    if (kept == size - 1) EXPECT_EQ(track.frameCount, 59);
+    if (kept == size - 1) {
+      EXPECT_EQ(track.frameCount, 59);
+    }
     EXPECT_LT(track.frameCount, 60) << kept;
     EXPECT_EQ(asset->duration(), MediaTime(track.frameCount, 30)) << kept;
     EXPECT_EQ(AssetImageGenerator(asset).copyImage(MediaTime::zero()).error(),

@@ -23,7 +23,7 @@ struct TestVideo {
   std::uint32_t color = 0xff2060c0;
   bool faststart = true;
   // When given, frame i's background is colors[i % colors.size()] instead.
-  std::vector<std::uint32_t> colors;
+  std::vector<std::uint32_t> colors = {};
 };
 
 Result<void> writeTestVideo(const std::filesystem::path& path, const TestVideo& video = {});

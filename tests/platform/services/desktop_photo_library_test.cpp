@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "services_fixture.hpp"
+#include "tests/platform/services/temporary_desktop.hpp"
 #include "velmoradine/platform/foundation/file_contents.hpp"
 #include "velmoradine/platform/services/photo_authorization_prompt.hpp"
 #include "velmoradine/platform/uikit/ui_alert_controller.hpp"
@@ -68,11 +69,11 @@ class DesktopPhotoLibraryTest : public ScreenTest {
 
   std::filesystem::path libraryPath() const { return desktop.home() / "Films" / "Velmoradine"; }
 
-  TemporaryDesktopHome desktop;
+  TemporaryDesktop desktop;
 };
 
 TEST(XDGUserDirectories, TheVideosFolderFollowsUserDirsElseVideosInHome) {
-  TemporaryDesktopHome desktop;
+  TemporaryDesktop desktop;
   const auto home = desktop.home();
   struct Case {
     const char* name;
@@ -213,7 +214,7 @@ TEST_F(DesktopPhotoLibraryTest, AReadOnlyFolderRefusesTheSaveAndKeepsNothing) {
 }
 
 TEST_F(DesktopPhotoLibraryTest, TheQuestionIsAskedOnceAndTheAnswerKeptForTheHost) {
-  const auto settings = desktop.configHome() / TemporaryDesktopHome::kBundleIdentifier;
+  const auto settings = desktop.configHome() / TemporaryDesktop::kBundleIdentifier;
   struct Case {
     std::string_view button;
     PHAuthorizationStatus answer;

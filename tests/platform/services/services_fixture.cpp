@@ -1,7 +1,6 @@
 #include "services_fixture.hpp"
 
 #include <chrono>
-#include <fstream>
 
 #include "velmoradine/platform/dispatch/run_loop.hpp"
 #include "velmoradine/platform/uikit/ui_label.hpp"
@@ -20,26 +19,6 @@ std::shared_ptr<UIView> findLabel(const std::shared_ptr<UIView>& view, const std
 }
 
 }  // namespace
-
-TemporaryDesktopHome::TemporaryDesktopHome()
-    : home_("HOME", directory_.path().string()),
-      configHome_("XDG_CONFIG_HOME", (directory_.path() / "config").string()) {
-  bundle_.writeInfoPlist({{"CFBundleIdentifier", kBundleIdentifier},
-                          {"CFBundleName", "Example"},
-                          {"NSPhotoLibraryUsageDescription", "To save your videos"}});
-}
-
-void TemporaryDesktopHome::writeUserDirectories(const std::string& contents) const {
-  std::filesystem::create_directories(configHome());
-  std::ofstream(configHome() / "user-dirs.dirs") << contents;
-}
-
-std::filesystem::path TemporaryDesktopHome::writeFile(const std::string& name,
-                                                      const std::string& contents) const {
-  auto path = home() / name;
-  std::ofstream(path, std::ios::binary) << contents;
-  return path;
-}
 
 ScreenTest::ScreenTest() : window(std::make_shared<UIWindow>(UIScreen({375, 812}, 3))) {
   root = std::make_shared<UIViewController>();

@@ -1,42 +1,19 @@
 #pragma once
 
-// What the tests of the desktop services share: a desktop home of their own
-// (HOME, XDG_CONFIG_HOME and the main bundle point into a temporary folder,
-// never at the user's), and a window on a manual clock to show screens in
-// and tap them.
+// What the tests of the desktop services' screens share: a window on a
+// manual clock to show screens in and tap them.
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <memory>
 #include <string>
 
-#include "tests/support/main_bundle_fixture.hpp"
-#include "tests/support/temporary_directory.hpp"
 #include "tests/support/wait.hpp"
 #include "velmoradine/platform/uikit/ui_view.hpp"
 #include "velmoradine/platform/uikit/ui_view_controller.hpp"
 #include "velmoradine/platform/uikit/ui_window.hpp"
 
 namespace velmoradine::testing {
-
-class TemporaryDesktopHome {
- public:
-  static constexpr const char* kBundleIdentifier = "com.example.host";
-
-  TemporaryDesktopHome();
-
-  std::filesystem::path home() const { return directory_.path(); }
-  std::filesystem::path configHome() const { return home() / "config"; }
-  void writeUserDirectories(const std::string& contents) const;
-  std::filesystem::path writeFile(const std::string& name, const std::string& contents) const;
-
- private:
-  TemporaryDirectory directory_;
-  ScopedEnvironmentVariable home_;
-  ScopedEnvironmentVariable configHome_;
-  TemporaryMainBundle bundle_;
-};
 
 class ScreenTest : public ::testing::Test {
  protected:

@@ -12,9 +12,19 @@ void writeText(const std::filesystem::path& path, const std::string& contents) {
   std::ofstream(path, std::ios::binary) << contents;
 }
 
+namespace {
+
+PropertyList::Dictionary hostInfo() {
+  return {{"CFBundleIdentifier", TemporaryDesktop::kBundleIdentifier},
+          {"CFBundleName", "Example"},
+          {"NSPhotoLibraryUsageDescription", "To save your videos"}};
+}
+
+}  // namespace
+
 TemporaryDesktop::TemporaryDesktop() {
   const std::vector<std::pair<std::string, std::filesystem::path>> directories = {
-      {"HOME", root() / "home"},
+      {"HOME", home()},
       {"XDG_CONFIG_HOME", configHome()},
       {"XDG_DATA_HOME", dataHome()},
       {"XDG_CONFIG_DIRS", root() / "etc-xdg"},
@@ -26,6 +36,18 @@ TemporaryDesktop::TemporaryDesktop() {
   for (const char* name : {"XDG_CURRENT_DESKTOP", "WAYLAND_DISPLAY", "DISPLAY"}) {
     environment_.push_back(std::make_unique<ScopedEnvironmentVariable>(name, ""));
   }
+  bundle_.writeInfoPlist(hostInfo());
+}
+
+void TemporaryDesktop::writeUserDirectories(const std::string& contents) const {
+  writeText(configHome() / "user-dirs.dirs", contents);
+}
+
+std::filesystem::path TemporaryDesktop::writeFile(const std::string& name,
+                                                  const std::string& contents) const {
+  const auto path = home() / name;
+  writeText(path, contents);
+  return path;
 }
 
 void TemporaryDesktop::writeDesktopEntry(const std::string& id, const std::string& contents) const {
@@ -37,7 +59,9 @@ void TemporaryDesktop::writeMimeappsList(const std::string& contents) const {
 }
 
 void TemporaryDesktop::declareQuerySchemes(const PropertyList& schemes) const {
-  bundle_.writeInfoPlist({{"LSApplicationQueriesSchemes", schemes}});
+  auto info = hostInfo();
+  info.insert_or_assign("LSApplicationQueriesSchemes", schemes);
+  bundle_.writeInfoPlist(info);
 }
 
 std::filesystem::path TemporaryDesktop::writeRecordingScript(const std::string& name,

@@ -1,9 +1,10 @@
 #pragma once
 
 // A desktop of its own for one test: every XDG base directory, the home
-// directory and the main bundle point into a scratch folder while the object
-// lives, and no display is set, so nothing of the real desktop is read or
-// touched.
+// directory and the main bundle (whose Info.plist names a host application
+// that may use the photo library) point into a scratch folder while the
+// object lives, and no display is set, so nothing of the real desktop is
+// read or touched.
 
 #include <filesystem>
 #include <optional>
@@ -17,17 +18,26 @@ namespace velmoradine::testing {
 
 class TemporaryDesktop {
  public:
+  // The host application the main bundle's Info.plist describes.
+  static constexpr const char* kBundleIdentifier = "com.example.host";
+
   TemporaryDesktop();
 
   const std::filesystem::path& root() const { return directory_.path(); }
+  std::filesystem::path home() const { return root() / "home"; }
   std::filesystem::path configHome() const { return root() / "config"; }
   std::filesystem::path dataHome() const { return root() / "data"; }
+
+  // Writes $XDG_CONFIG_HOME/user-dirs.dirs.
+  void writeUserDirectories(const std::string& contents) const;
+  // Writes the file `name` in the home directory; gives its path.
+  std::filesystem::path writeFile(const std::string& name, const std::string& contents) const;
 
   // Writes $XDG_DATA_HOME/applications/<id>.
   void writeDesktopEntry(const std::string& id, const std::string& contents) const;
   // Writes $XDG_CONFIG_HOME/mimeapps.list.
   void writeMimeappsList(const std::string& contents) const;
-  // Writes the main bundle's Info.plist with this "LSApplicationQueriesSchemes".
+  // Adds this "LSApplicationQueriesSchemes" to the main bundle's Info.plist.
   void declareQuerySchemes(const PropertyList& schemes) const;
 
   // An executable script that writes its process id to `recordName`.pid,

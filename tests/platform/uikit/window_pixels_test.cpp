@@ -108,3 +108,68 @@ TEST(WindowPixelsTest, DrawsALabelsImageAttachmentBeforeItsText) {
 
 }  // namespace
 }  // namespace velmoradine::testing
+
+namespace velmoradine::testing {
+namespace {
+
+// A card as the live preview builds one: rounded, clipped and bordered, a
+// subview filling it and a square drawn over that subview; every length
+// times `k`.
+std::shared_ptr<UIView> addCard(UIView& parent, Point center, double k) {
+  auto card = std::make_shared<UIView>(Rect(0, 0, 200 * k, 300 * k));
+  card->setCenter(center);
+  card->setClipsToBounds(true);
+  card->setBackgroundColor(Color::rgba(0, 0, 1));
+  card->layer()->setCornerRadius(40 * k);
+  card->layer()->setBorderColor(Color::black());
+  card->layer()->setBorderWidth(10 * k);
+  auto filling = std::make_shared<UIView>(Rect(30 * k, 30 * k, 140 * k, 240 * k));
+  filling->setBackgroundColor(Color::rgba(0, 1, 0));
+  card->addSubview(filling);
+  auto square = Layer::create();
+  square->setFrame({60 * k, 200 * k, 80 * k, 80 * k});
+  square->setBackgroundColor(Color::rgba(1, 0, 0));
+  card->layer()->addSublayer(square);
+  parent.addSubview(card);
+  return card;
+}
+
+TEST(WindowPixelsTest, AShrunkViewLooksLikeTheSameViewBuiltAtTheShrunkSizeAtEdgesAndMiddle) {
+  UIWindow window(UIScreen({375, 812}, 3));
+  auto controller = std::make_shared<UIViewController>();
+  window.setRootViewController(controller);
+  controller->view()->setBackgroundColor(Color::white());
+  addCard(*controller->view(), {100, 200}, 1)->setTransform(AffineTransform::makeScale(0.45, 0.45));
+  addCard(*controller->view(), {280, 200}, 0.45);
+  window.displayIfNeeded();
+  const Bitmap& bitmap = window.bitmap();
+  // Points of the card from its top-left corner, in the card's own lengths.
+  const struct {
+    Point point;
+    Rgb colour;
+  } samples[] = {
+      {{1, 1}, {255, 255, 255}},  // outside the rounded corner
+      {{100, 4}, {0, 0, 0}},      // the border
+      {{196, 150}, {0, 0, 0}},    // the border on the right
+      {{100, 20}, {0, 0, 255}},   // the background
+      {{100, 100}, {0, 255, 0}},  // the subview
+      {{100, 240}, {255, 0, 0}},  // the square over it
+      {{50, 240}, {0, 255, 0}},   // just left of the square
+      {{199, 299}, {255, 255, 255}},
+  };
+  for (const auto& sample : samples) {
+    SCOPED_TRACE(::testing::Message() << sample.point.x << "," << sample.point.y);
+    for (double left : {100 - 100 * 0.45, 280 - 100 * 0.45}) {
+      SCOPED_TRACE(left);
+      Rgb pixel =
+          rgbAt(bitmap, static_cast<int>(std::lround((left + sample.point.x * 0.45) * 3)),
+                static_cast<int>(std::lround((200 - 150 * 0.45 + sample.point.y * 0.45) * 3)));
+      EXPECT_NEAR(pixel.red, sample.colour.red, 24);
+      EXPECT_NEAR(pixel.green, sample.colour.green, 24);
+      EXPECT_NEAR(pixel.blue, sample.colour.blue, 24);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace velmoradine::testing

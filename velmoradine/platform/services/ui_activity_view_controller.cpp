@@ -42,6 +42,14 @@ const std::vector<ActivityItem>& UIActivityViewController::activityItems() const
   return activityItems_;
 }
 
+const std::vector<DesktopApplication>& UIActivityViewController::applications() const {
+  return applications_;
+}
+
+std::shared_ptr<UIView> UIActivityViewController::rowForApplication(std::size_t index) const {
+  return index < rows_.size() ? rows_[index] : nullptr;
+}
+
 void UIActivityViewController::loadView() {
   auto root = std::make_shared<UIView>(UIScreen::main().bounds());
   root->setBackgroundColor(Color::white());

@@ -46,6 +46,11 @@ class UIActivityViewController : public UIViewController,
 
   void setCompletionWithItemsHandler(CompletionWithItemsHandler handler);
   const std::vector<ActivityItem>& activityItems() const;
+  // The applications listed, in order, once the view has loaded.
+  const std::vector<DesktopApplication>& applications() const;
+  // The row a tap on which picks `applications()[index]`, for a driver that
+  // taps as a user would; null past the end.
+  std::shared_ptr<UIView> rowForApplication(std::size_t index) const;
 
   void loadView() override;
   void viewDidLoad() override;

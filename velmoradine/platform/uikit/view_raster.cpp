@@ -1,5 +1,6 @@
 #include "velmoradine/platform/uikit/view_raster.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <vector>
@@ -17,11 +18,25 @@ LayerLook lookOf(const Layer& layer) {
           layer.masksToBounds(), layer.sublayers().size()};
 }
 
+bool hasBackground(const Layer& layer) {
+  return layer.backgroundColor() && layer.backgroundColor()->alpha > 0;
+}
+
+bool hasBorder(const Layer& layer) {
+  return layer.borderWidth() > 0 && layer.borderColor() && layer.borderColor()->alpha > 0;
+}
+
 bool drawsNothing(const Layer& layer, const LayerPart& part) {
-  bool background = layer.backgroundColor() && layer.backgroundColor()->alpha > 0;
-  bool border = layer.borderWidth() > 0 && layer.borderColor() && layer.borderColor()->alpha > 0;
-  bool own = part.ownDrawing && (background || border || layer.contents());
+  bool own = part.ownDrawing && (hasBackground(layer) || hasBorder(layer) || layer.contents());
   return !own && part.firstSublayer >= part.endSublayer;
+}
+
+// Shapes of a single colour are cheaper drawn where they land than drawn once
+// at the model's size and scaled on every frame.
+bool isPlainDrawing(const Layer& layer, const LayerPart& part) {
+  bool sublayers = std::min(part.endSublayer, layer.sublayers().size()) > part.firstSublayer;
+  return part.ownDrawing && !layer.contents() && !sublayers &&
+         (hasBackground(layer) || hasBorder(layer));
 }
 
 // Shows only `part` of the layer until destroyed.
@@ -67,14 +82,13 @@ class PartOnly {
 // composited from the contents as they are, without drawing them again at
 // the screen's scale first.
 bool showsContentsAlone(const Layer& layer) {
-  bool background = layer.backgroundColor() && layer.backgroundColor()->alpha > 0;
-  bool border = layer.borderWidth() > 0 && layer.borderColor() && layer.borderColor()->alpha > 0;
-  return layer.contents() && !background && !border && layer.sublayers().empty();
+  return layer.contents() && !hasBackground(layer) && !hasBorder(layer) &&
+         layer.sublayers().empty();
 }
 
 // Draws the layer alone, untransformed and opaque, with its bounds filling
 // the bitmap; what places and fades it is the compositor's business.
-std::optional<Image> rasterize(Layer& layer, double scale, const LayerPart& part) {
+std::optional<Bitmap> rasterize(Layer& layer, double scale, const LayerPart& part) {
   Size size = layer.bounds().standardized().size;
   int width = static_cast<int>(std::ceil(size.width * scale));
   int height = static_cast<int>(std::ceil(size.height * scale));
@@ -98,7 +112,7 @@ std::optional<Image> rasterize(Layer& layer, double scale, const LayerPart& part
   layer.setTransform(transform);
   layer.setOpacity(opacity);
   layer.setHidden(hidden);
-  return Image(std::move(bitmap), scale);
+  return bitmap;
 }
 
 }  // namespace
@@ -114,9 +128,23 @@ bool ViewRaster::refresh(UIView& view, double scale, const LayerPart& part) {
   look_ = lookOf(layer);
   part_ = part;
   contentsAlone_ = part.ownDrawing && showsContentsAlone(layer);
-  image_ = contentsAlone_ ? layer.contents() : rasterize(layer, scale, part);
+  plain_ = isPlainDrawing(layer, part);
+  image_.reset();
+  pieces_.clear();
   ++generation_;
-  return image_.has_value();
+  if (contentsAlone_) {
+    image_ = layer.contents();
+    return true;
+  }
+  if (plain_) return false;
+  std::optional<Bitmap> raster = rasterize(layer, scale, part);
+  if (!raster) return false;
+  if (part.ownDrawing) {
+    image_ = Image(std::move(*raster), scale);
+  } else {
+    pieces_ = cutIntoPieces(*raster, scale);
+  }
+  return true;
 }
 
 }  // namespace velmoradine

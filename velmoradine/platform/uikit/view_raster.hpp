@@ -1,19 +1,25 @@
 #pragma once
 
 // Internal: the cached raster of one view's own layer (without its
-// subviews) at the screen's scale, redrawn only when what the layer draws
-// has changed: after `setNeedsDisplay()`, a new bounds size, or a change to
-// the layer's look (background, corners, border, contents, sublayers). A
-// layer that shows nothing but its contents is not drawn at all: the
-// contents are the raster.
+// subviews) at the scale the compositor asks for, redrawn only when what the
+// layer draws has changed: after `setNeedsDisplay()`, a new bounds size or
+// scale, or a change to the layer's look (background, corners, border,
+// contents, sublayers). Two kinds of layer are not drawn at all: one that
+// shows nothing but its contents (the contents are the raster), and one
+// whose own drawing is only a plain background and border (`isPlain()`: the
+// compositor draws those shapes directly, at whatever size they land on
+// screen). The sublayers drawn above a subview are kept as the pieces of
+// their raster that hold visible pixels.
 
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 #include "velmoradine/platform/graphics/color.hpp"
 #include "velmoradine/platform/graphics/geometry.hpp"
 #include "velmoradine/platform/graphics/image.hpp"
 #include "velmoradine/platform/graphics/layer_constants.hpp"
+#include "velmoradine/platform/uikit/raster_pieces.hpp"
 
 namespace velmoradine {
 
@@ -48,10 +54,18 @@ struct LayerPart {
 
 class ViewRaster {
  public:
-  // Brings the raster of `part` up to date; true when it was drawn again.
+  // Brings the raster of `part` up to date at `scale` pixels per point; true
+  // when it was drawn again.
   bool refresh(UIView& view, double scale, const LayerPart& part);
-  // None for a view whose layer draws nothing.
+  // The raster of the layer's own drawing; none for a part of sublayers
+  // only, a plain layer, or a layer that draws nothing.
   const std::optional<Image>& image() const { return image_; }
+  // The visible pieces of a part of sublayers only.
+  const std::vector<RasterPiece>& pieces() const { return pieces_; }
+  // Whether the own drawing is nothing but a background colour and a border
+  // (with the layer's corners), drawn by the compositor itself.
+  bool isPlain() const { return plain_; }
+  bool drawsAnything() const { return image_ || !pieces_.empty() || plain_; }
   // Whether `image()` is the layer's contents itself, to be placed by the
   // layer's contents gravity, rather than a drawing of the whole bounds.
   bool isContentsAlone() const { return contentsAlone_; }
@@ -60,12 +74,14 @@ class ViewRaster {
 
  private:
   std::optional<Image> image_;
+  std::vector<RasterPiece> pieces_;
   std::uint64_t generation_ = 0;
   std::uint64_t displayVersion_ = 0;
   LayerLook look_;
   LayerPart part_;
   double scale_ = 0;
   bool contentsAlone_ = false;
+  bool plain_ = false;
 };
 
 }  // namespace velmoradine

@@ -12,6 +12,15 @@ namespace {
 
 // Past this many separate rectangles a frame draws their union instead.
 constexpr std::size_t kMaximumDamageRects = 16;
+// A view shrunk further than this is on its way in or out of sight (scaled
+// towards nothing by an animation): it keeps a raster at the screen's scale
+// for the frames in between.
+constexpr double kSmallestRasterScale = 0.25;
+
+// The larger factor by which `transform` scales an axis.
+double scaleOf(const AffineTransform& transform) {
+  return std::max(std::hypot(transform.a, transform.b), std::hypot(transform.c, transform.d));
+}
 
 Rect intersection(const Rect& a, const Rect& b) {
   double left = std::max(a.minX(), b.minX());
@@ -82,22 +91,26 @@ std::shared_ptr<Layer> WindowCompositor::visit(UIView& view, const Visit& parent
 
   Entry& entry = entries_[view.identifier()];
   entry.seen = true;
+  const double modelScale = parent.modelScale * scaleOf(view.animatableState().transform);
+  const double scale = rasterScale(modelScale);
   const auto& subviews = view.subviews();
   // Sublayers not below the first subview are drawn in parts of their own.
   LayerPart base{0,
                  subviews.empty() ? std::numeric_limits<std::size_t>::max()
                                   : subviews.front()->superlayerSublayersBelow(),
                  true};
-  if (entry.raster.refresh(view, scale_, base)) ++rasterizations_;
+  if (entry.raster.refresh(view, scale, base)) ++rasterizations_;
   const std::vector<LayerPart> overlays = overlayParts(view);
   entry.overlays.resize(overlays.size());
   std::vector<std::uint64_t> overlayGenerations;
   for (std::size_t i = 0; i < overlays.size(); ++i) {
-    if (entry.overlays[i].refresh(view, scale_, overlays[i])) ++rasterizations_;
+    if (entry.overlays[i].refresh(view, scale, overlays[i])) ++rasterizations_;
     // Parts that draw nothing come and go with subviews and change nothing.
-    if (entry.overlays[i].image()) overlayGenerations.push_back(entry.overlays[i].generation());
+    if (entry.overlays[i].drawsAnything())
+      overlayGenerations.push_back(entry.overlays[i].generation());
   }
   if (entry.raster.image()) layer->setContents(*entry.raster.image());
+  if (entry.raster.isPlain()) layer->addSublayer(plainDrawing(own, state.bounds));
   if (entry.raster.isContentsAlone()) {
     layer->setContentsGravity(own.contentsGravity());
     layer->setContentsScale(own.contentsScale());
@@ -127,7 +140,7 @@ std::shared_ptr<Layer> WindowCompositor::visit(UIView& view, const Visit& parent
   if (placement.hidden) return layer;
 
   Visit inside{placement.toWindow, placement.alpha,
-               placement.clips ? intersection(extent, parent.clip) : parent.clip};
+               placement.clips ? intersection(extent, parent.clip) : parent.clip, modelScale};
   for (std::size_t i = 0; i <= subviews.size(); ++i) {
     if (i > 0) addOverlay(*layer, entry.overlays[i - 1], state.bounds);
     if (i < subviews.size()) layer->addSublayer(visit(*subviews[i], inside));
@@ -152,13 +165,32 @@ std::vector<LayerPart> WindowCompositor::overlayParts(const UIView& view) {
   return parts;
 }
 
+double WindowCompositor::rasterScale(double modelScale) const {
+  if (!(modelScale >= kSmallestRasterScale) || modelScale >= 1) return scale_;
+  return scale_ * modelScale;
+}
+
+// Below the subviews, as the raster of the own drawing would be.
+std::shared_ptr<Layer> WindowCompositor::plainDrawing(const Layer& own, const Rect& bounds) {
+  auto plain = Layer::create();
+  plain->setFrame(bounds);
+  plain->setBackgroundColor(own.backgroundColor());
+  plain->setBorderColor(own.borderColor());
+  plain->setBorderWidth(own.borderWidth());
+  plain->setCornerRadius(own.cornerRadius());
+  plain->setMaskedCorners(own.maskedCorners());
+  plain->setCornerCurve(own.cornerCurve());
+  return plain;
+}
+
 void WindowCompositor::addOverlay(Layer& layer, const ViewRaster& raster, const Rect& bounds) {
-  if (!raster.image()) return;
-  auto overlay = Layer::create();
-  overlay->setBounds({{0, 0}, bounds.size});
-  overlay->setPosition({bounds.midX(), bounds.midY()});
-  overlay->setContents(*raster.image());
-  layer.addSublayer(overlay);
+  for (const RasterPiece& piece : raster.pieces()) {
+    auto overlay = Layer::create();
+    overlay->setFrame({{bounds.minX() + piece.frame.minX(), bounds.minY() + piece.frame.minY()},
+                       piece.frame.size});
+    overlay->setContents(piece.image);
+    layer.addSublayer(overlay);
+  }
 }
 
 std::vector<PixelRect> WindowCompositor::display(const std::vector<std::shared_ptr<UIView>>& roots,

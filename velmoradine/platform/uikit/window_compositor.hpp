@@ -10,6 +10,10 @@
 // damages where it was. Only the damaged pixel rectangles are drawn again,
 // by compositing the cached view rasters (see view_raster.hpp) through the
 // layer renderer into that part of the bitmap.
+//
+// A view shrunk by its (or its ancestors') transforms is rasterised at the
+// size it lands on screen, so compositing it scales little; plain
+// backgrounds and borders are drawn directly, at any size.
 
 #include <cstdint>
 #include <memory>
@@ -65,10 +69,15 @@ class WindowCompositor {
     AffineTransform toWindow;
     double alpha = 1;
     Rect clip;
+    // How much the model's transforms shrink the view on screen; animations
+    // in flight do not count, so they never rasterise a view again.
+    double modelScale = 1;
   };
 
   std::shared_ptr<Layer> visit(UIView& view, const Visit& parent);
   static std::vector<LayerPart> overlayParts(const UIView& view);
+  double rasterScale(double modelScale) const;
+  static std::shared_ptr<Layer> plainDrawing(const Layer& own, const Rect& bounds);
   static void addOverlay(Layer& layer, const ViewRaster& raster, const Rect& bounds);
   void damage(const Rect& points);
   void draw(const std::vector<std::shared_ptr<Layer>>& roots, const PixelRect& rect,
