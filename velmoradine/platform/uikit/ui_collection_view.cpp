@@ -136,7 +136,7 @@ void UICollectionView::scrollToItem(const IndexPath& indexPath, UICollectionView
   layoutIfNeeded();
   const std::optional<Rect> item = frameForItem(indexPath);
   if (!item) return;
-  const Rect& b = bounds();
+  const Rect b = bounds();
   const UIEdgeInsets& inset = contentInset();
   const Point target = clamped(
       {nearestOffset(b.minX(), b.width(), item->minX(), item->maxX(), inset.left, inset.right),
