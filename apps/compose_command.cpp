@@ -12,7 +12,6 @@
 // a real window and the user is whoever clicks in it.
 
 #include <cstdio>
-#include <cstdlib>
 #include <optional>
 
 #include "commands.hpp"
@@ -25,7 +24,7 @@
 #include "velmoradine/platform/foundation/console.hpp"
 #include "velmoradine/platform/uikit/desktop_window.hpp"
 #include "velmoradine/platform/uikit/ui_window.hpp"
-#include "velmoradine/share/video_content.hpp"
+#include "velmoradine/share/video_content_future.hpp"
 #include "velmoradine/ui/share_sheet_view_controller.hpp"
 
 namespace velmoradine::cli {
@@ -39,6 +38,11 @@ using SteadyClock = std::chrono::steady_clock;
 constexpr auto kLongestPresentation = std::chrono::minutes(30);
 // How long the share may take to go live once the outlet has shared.
 constexpr auto kLongestGoingLive = std::chrono::minutes(5);
+// How long the share's requests may take to be answered once nobody needs
+// them any more (a deletion, the rest of an upload).
+constexpr auto kLongestSettling = std::chrono::minutes(2);
+// A sheet still sliding in or out is let finish before it is closed.
+constexpr auto kLongestTransition = std::chrono::seconds(2);
 constexpr auto kLongestAnalyticsUpload = std::chrono::seconds(65);
 // How often the headless user looks at the screen.
 constexpr auto kLookInterval = std::chrono::milliseconds(20);
@@ -92,9 +96,10 @@ std::optional<ComposeOptions> parse(const Arguments& arguments) {
 // the UGC's own outcome.
 struct Outcome {
   std::optional<PresentationResult> presentation;
-  // What the sheet shared, taken when the result is heard: the sheet is
-  // leaving the screen then.
-  std::shared_ptr<VideoContent> content;
+  // The sheet's future of the video content, taken while the sheet is on
+  // screen: the content made of the video, whose share pipeline goes on
+  // after the sheet.
+  std::shared_ptr<VideoContentFuture> future;
   std::optional<Result<SuccessfulRenderingResult>> rendering;
 };
 
@@ -106,12 +111,27 @@ std::shared_ptr<UIWindow> makeWindow() {
   return window;
 }
 
-// The video content the sheet on `window` made of the rendered video, if it
-// got that far.
-std::shared_ptr<VideoContent> sharedContent(const UIWindow& window) {
-  auto presented = window.rootViewController()->presentedViewController();
-  auto sheet = std::dynamic_pointer_cast<ShareSheetViewController>(presented);
-  return sheet && sheet->content() ? sheet->content()->videoContent() : nullptr;
+std::shared_ptr<ShareSheetViewController> presentedSheet(const UIWindow& window) {
+  return std::dynamic_pointer_cast<ShareSheetViewController>(
+      window.rootViewController()->presentedViewController());
+}
+
+// The video content the future made of the rendered video, if it got that
+// far.
+std::shared_ptr<VideoContent> contentOf(const std::shared_ptr<VideoContentFuture>& future) {
+  auto result = future ? future->videoContentResult() : std::nullopt;
+  return result && *result ? **result : nullptr;
+}
+
+// Runs the main run loop until `done()`, looking at it at least every
+// `kLookInterval`: what it waits for may change on the kit's threads
+// without a task on the loop. False when it took longer than `bound`.
+bool pollUntil(const std::function<bool()>& done, SteadyClock::duration bound) {
+  auto polls = Timer::scheduledTimer(
+      kLookInterval, true, [](Timer&) {}, RunLoop::main());
+  const bool finished = RunLoop::main().runUntil(done, bound);
+  polls->invalidate();
+  return finished;
 }
 
 // Runs the main run loop, headless, until `done()`, with the driver looking
@@ -145,15 +165,12 @@ bool runInWindow(const std::shared_ptr<UIWindow>& window, const std::function<bo
 // not use the link is deleted).
 void reportLink(const std::shared_ptr<VideoContent>& content) {
   if (!content) return;
-  auto polls = Timer::scheduledTimer(
-      kLookInterval, true, [](Timer&) {}, RunLoop::main());
-  const bool settled = RunLoop::main().runUntil(
+  const bool settled = pollUntil(
       [&] {
         return content->linkPreviewAvailable() || content->shareManager()->destroyed() ||
                content->pipelineError();
       },
       kLongestGoingLive);
-  polls->invalidate();
   if (auto link = content->linkPreviewStrategy(); link && !content->shareManager()->destroyed()) {
     std::printf("Public link: %s\n", link->link().c_str());
     std::fflush(stdout);
@@ -164,9 +181,34 @@ void reportLink(const std::shared_ptr<VideoContent>& content) {
   }
 }
 
+// The user left without an outcome (closed the window, or took longer than
+// any user would): the sheet goes as a swipe takes it away, which reports
+// `cancelled` and withdraws the share of a video that is still to come.
+void closeSheet(const UIWindow& window, Outcome& outcome) {
+  auto sheet = presentedSheet(window);
+  if (!sheet) return;
+  outcome.future = sheet->vidoeContentFuture();
+  auto presentation = sheet->presentationController();
+  pollUntil([&] { return !presentation->isTransitioning(); }, kLongestTransition);
+  presentation->dismiss(false, true, nullptr);
+}
+
+// Waits until the content's share pipeline has nothing on its way any more:
+// live, failed, or its deletion answered. Ending sooner would cut off a
+// deletion the user asked for, or tear the kit down under its threads.
+void waitForTheShareToSettle(const std::shared_ptr<VideoContentFuture>& future) {
+  if (!future) return;
+  const bool settled = pollUntil(
+      [&] {
+        auto result = future->videoContentResult();
+        return result && (!*result || (**result)->shareManager()->settled());
+      },
+      kLongestSettling);
+  if (!settled) complain("the share's requests were not answered in time; ending without them");
+}
+
 // The scene videos and the joined one in the caches folder: the content
-// holds the joined video's bytes, and the share has gone live or been
-// given up by now.
+// holds the joined video's bytes, and its share has settled by now.
 void removeKitFiles(const UGCRenderProgress& progress) {
   std::error_code ignored;
   for (const fs::path& file : progress.renderedFiles()) fs::remove(file, ignored);
@@ -189,19 +231,22 @@ int compose(const ComposeOptions& options, const UGCDescription& description) {
   const auto style =
       options.toast ? PresentationStyle::toast(*options.toast) : PresentationStyle::shareSheet();
   ugc->present(window->rootViewController(), style,
-               [outcome, screen = window.get()](const PresentationResult& result) {
-                 outcome->presentation = result;
-                 outcome->content = sharedContent(*screen);
-               });
-  auto presented = [outcome] { return outcome->presentation.has_value(); };
+               [outcome](const PresentationResult& result) { outcome->presentation = result; });
+  // The sheet is off the screen by the time a swipe's result is heard: its
+  // future is taken while it is still up.
+  auto presented = [outcome, screen = window.get()] {
+    if (auto sheet = presentedSheet(*screen)) outcome->future = sheet->vidoeContentFuture();
+    return outcome->presentation.has_value();
+  };
   const bool heard =
       options.window ? runInWindow(window, presented) : runHeadless(driver, presented);
   if (!heard && !options.window) complain("nothing was shared in time");
+  if (!heard) closeSheet(*window, *outcome);
   if (auto problem = driver->problem()) complain(*problem);
   const PresentationResult result = outcome->presentation.value_or(PresentationResult::cancelled());
   std::printf("Presentation result: %s\n", result.description().c_str());
   std::fflush(stdout);
-  if (result.isShared()) reportLink(outcome->content);
+  if (result.isShared()) reportLink(contentOf(outcome->future));
   driver->saveScreen("5-outcome");
   application.enterBackground(kLongestAnalyticsUpload);
   // The exports go on after a user who gave up early; the process ends
@@ -212,6 +257,7 @@ int compose(const ComposeOptions& options, const UGCDescription& description) {
   if (outcome->rendering && !*outcome->rendering) {
     complain("the video could not be made: " + errorText(outcome->rendering->error()));
   }
+  waitForTheShareToSettle(outcome->future);
   removeKitFiles(*progress);
   return result.isShared() ? 0 : 1;
 }
@@ -234,13 +280,7 @@ int composeCommand(const Arguments& arguments) {
       return 1;
     }
   }
-  const int status = compose(*options, *description);
-  // A sheet the user left before the video existed still turns the video
-  // into content when it arrives, and that content starts uploading on the
-  // kit's threads with nobody left to wait for it. The process ends here,
-  // without tearing down what those threads may still be using.
-  std::fflush(nullptr);
-  std::_Exit(status);
+  return compose(*options, *description);
 }
 
 }  // namespace velmoradine::cli

@@ -3,6 +3,7 @@
 // it ends without sharing.
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <algorithm>
 #include <fstream>
@@ -80,6 +81,25 @@ class ComposeCommand : public ::testing::Test {
     return reply ? json::parse(reply->body)["events"] : json::array();
   }
 
+  // How many shares the server holds, live or not: the server has no API
+  // that lists them, so its database is read beside it.
+  int sharesOnTheServer() {
+    sqlite3* database = nullptr;
+    const auto file = scratch_.path() / "server" / "devserver.sqlite3";
+    int count = -1;
+    if (sqlite3_open_v2(file.c_str(), &database, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+      sqlite3_stmt* statement = nullptr;
+      if (sqlite3_prepare_v2(database, "SELECT count(*) FROM shares", -1, &statement, nullptr) ==
+              SQLITE_OK &&
+          sqlite3_step(statement) == SQLITE_ROW) {
+        count = sqlite3_column_int(statement, 0);
+      }
+      sqlite3_finalize(statement);
+    }
+    sqlite3_close(database);
+    return count;
+  }
+
   testing::TemporaryMainBundle bundle_;
   testing::TemporaryDirectory scratch_;
   std::unique_ptr<testing::DevServerProcess> server_;
@@ -139,7 +159,9 @@ TEST_F(ComposeCommand, SharesTheComposedVideoWithCopyAndItsLinkPageServesIt) {
   }
 }
 
-// Each ends with a clear line, status 1, and nothing left running.
+// Each ends with a clear line, status 1, nothing left running, and no share
+// left on the server: a video that is made after the user left the sheet has
+// its share withdrawn before the process ends.
 TEST_F(ComposeCommand, EndsWithoutSharingWhenThereIsNothingToShare) {
   struct Case {
     std::string name;
@@ -171,6 +193,7 @@ TEST_F(ComposeCommand, EndsWithoutSharingWhenThereIsNothingToShare) {
     EXPECT_EQ(mentions(run.output, "Presentation result: "), !c.result.empty()) << run.output;
     if (!c.result.empty()) EXPECT_TRUE(mentions(run.output, c.result + "\n")) << run.output;
     EXPECT_FALSE(mentions(run.output, "Public link")) << run.output;
+    EXPECT_EQ(sharesOnTheServer(), 0);
   }
 }
 

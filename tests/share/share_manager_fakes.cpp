@@ -37,6 +37,15 @@ void RecordingNetwork::releaseShare() {
   completion(sampleResponse());
 }
 
+void RecordingNetwork::releaseDeletion() {
+  NetworkCompletion<EmptyResponse> completion;
+  {
+    std::lock_guard lock(mutex);
+    completion = std::move(heldDeletion);
+  }
+  completion(EmptyResponse{});
+}
+
 void RecordingNetwork::activateShare(const ActivateRequest& activate,
                                      NetworkCompletion<EmptyResponse> completion) {
   std::optional<Error> error;
@@ -59,6 +68,10 @@ void RecordingNetwork::deleteShare(const DeleteShareRequest& deleteRequest,
     std::lock_guard lock(mutex);
     deletions.push_back(deleteRequest);
     failed = deleteError;
+    if (holdDeletion) {
+      heldDeletion = std::move(completion);
+      return;
+    }
   }
   if (failed) return completion(failure(*failed));
   completion(EmptyResponse{});

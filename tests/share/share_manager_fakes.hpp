@@ -63,11 +63,14 @@ class RecordingNetwork final : public NetworkShareProtocol, public NetworkUpload
 
   // Releases a held share creation.
   void releaseShare();
+  // Answers a held deletion with success.
+  void releaseDeletion();
 
   static ShareResponse sampleResponse();
 
   std::mutex mutex;
   bool holdShareRequest = false;
+  bool holdDeletion = false;
   std::optional<Error> shareError;
   std::optional<Error> videoUploadError;
   std::optional<Error> activateError;
@@ -78,6 +81,7 @@ class RecordingNetwork final : public NetworkShareProtocol, public NetworkUpload
   std::vector<ActivateRequest> activations;
   std::vector<DeleteShareRequest> deletions;
   NetworkCompletion<ShareResponse> heldShare;
+  NetworkCompletion<EmptyResponse> heldDeletion;
 };
 
 // Records every delegate call as one line of text.

@@ -210,6 +210,49 @@ TEST_F(ShareManagerVideoTest, AFailedDeleteOfTheLateShareIsLoggedButNotReported)
   EXPECT_EQ(delegate_->calls().size(), reportsBefore);
 }
 
+TEST_F(ShareManagerVideoTest, SettlesOnlyOnceEveryStepItStartedHasBeenAnswered) {
+  struct Step {
+    const char* what;
+    std::function<void(ShareManagerVideo&)> act;
+    bool settled;
+  };
+  const Step render{"render", [this](auto&) { renderSucceeds(); }, true};
+  const Step cleanup{"cleanup", [](auto& manager) { manager.cleanupContent({}); }, false};
+  const Step deletion{"deletion", [this](auto&) { network_->releaseDeletion(); }, true};
+  struct Case {
+    const char* name;
+    bool failUpload;
+    bool holdShare;
+    std::vector<Step> steps;
+  } cases[] = {
+      {"goes live", false, false, {render}},
+      {"fails", true, false, {render}},
+      {"deleted once live", false, false, {render, cleanup, deletion}},
+      {"deleted once created late",
+       false,
+       true,
+       {{render.what, render.act, false},
+        cleanup,
+        {"share", [this](auto&) { network_->releaseShare(); }, false},
+        deletion}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    network_ = std::make_shared<RecordingNetwork>();
+    network_->holdDeletion = true;
+    network_->holdShareRequest = c.holdShare;
+    if (c.failUpload) network_->videoUploadError = Error::posix(ECONNRESET);
+    auto manager = ShareManagerVideo::create(*content_, delegate_, {network_, network_, render_});
+    EXPECT_TRUE(manager->settled()) << "before begin";
+    manager->begin();
+    EXPECT_FALSE(manager->settled()) << "rendering";
+    for (const Step& step : c.steps) {
+      step.act(*manager);
+      EXPECT_EQ(manager->settled(), step.settled) << "after " << step.what;
+    }
+  }
+}
+
 TEST_F(ShareManagerVideoTest, WithoutADelegateThePipelineStillRuns) {
   auto manager = ShareManagerVideo::create(*content_, {}, providers_);
   manager->begin();

@@ -176,6 +176,47 @@ TEST_F(ShareSheetTest, SwipingAwayAfterAFailureReportsCancelledOnlyAndCleansUpWi
             "share_outlet.test-b.succeeded");
 }
 
+// A video that arrives once the user has left must not go live: its share
+// is withdrawn, and an outlet tapped while it rendered never runs.
+TEST_F(ShareSheetTest, AVideoArrivingAfterTheUserLeftIsCleanedUpAndNotShared) {
+  struct Case {
+    const char* name;
+    bool tapFirst;
+    bool swipeAway;
+    bool dropSheet;
+    bool cleanedUp;
+  } cases[] = {
+      {"sheet still open", true, false, false, false},
+      {"swiped away", false, true, false, true},
+      {"swiped away while a tap waited", true, true, false, true},
+      {"swiped away and gone", false, true, true, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    provider = std::make_shared<ManualSheetProvider>();
+    presentSheet();
+    if (c.tapFirst) tapOutlet(0);
+    if (c.swipeAway) window->swipeDown({180, 200}, 500);
+    advance(1);
+    auto future = sheet->vidoeContentFuture();
+    std::weak_ptr<ShareSheetViewController> weakSheet = sheet;
+    if (c.dropSheet) sheet = nullptr;
+    ASSERT_EQ(weakSheet.expired(), c.dropSheet);
+
+    provider->deliver(rendered(video));
+    advance(1);
+    auto content = future->videoContentResult().value().value();
+    EXPECT_EQ(content->shareManager()->destroyed(), c.cleanedUp);
+    if (auto open = weakSheet.lock()) {
+      EXPECT_EQ(open->currentlySharingOulet() != nullptr, c.tapFirst && !c.swipeAway);
+      EXPECT_EQ(open->content() != nullptr, !c.swipeAway);
+    }
+    render->forget();
+    if (!c.swipeAway) root->dismiss(false);
+    advance(1);
+  }
+}
+
 TEST_F(ShareSheetTest, AnAudioSessionThatFailsIsLoggedAndTheSheetWorksOn) {
   audio->fails = true;
   console::Capture console;

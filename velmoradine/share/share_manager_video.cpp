@@ -51,11 +51,20 @@ std::shared_ptr<ShareManagerVideo> ShareManagerVideo::create(
       new ShareManagerVideo(videoContent, std::move(delegate), std::move(providers)));
 }
 
+template <typename Completion>
+auto ShareManagerVideo::inFlight(Completion completion) {
+  ++operationsInFlight_;
+  return [self = shared_from_this(), completion = std::move(completion)](auto result) mutable {
+    completion(std::move(result));
+    --self->operationsInFlight_;
+  };
+}
+
 void ShareManagerVideo::begin() {
   providers_.render->renderThumbnailAndVideo(
-      videoURL_.filePath(), [self = shared_from_this()](Result<ThumbnailAndVideo> result) {
+      videoURL_.filePath(), inFlight([self = shared_from_this()](Result<ThumbnailAndVideo> result) {
         self->renderCompleted(std::move(result));
-      });
+      }));
 }
 
 void ShareManagerVideo::report(std::optional<velmoradine::Error> error) {
@@ -118,10 +127,10 @@ void ShareManagerVideo::uploadPlan() {
       .preview_image = std::move(*preview),
       .shareable = ShareableRequest{.title = title_, .shareable_type = "video"},
   };
-  providers_.shareNetwork->shareRequest(
-      request, [self = shared_from_this(), thumbnail, video](Result<ShareResponse> result) {
-        self->shareCreated(std::move(result), thumbnail, video);
-      });
+  providers_.shareNetwork->shareRequest(request, inFlight([self = shared_from_this(), thumbnail,
+                                                           video](Result<ShareResponse> result) {
+                                          self->shareCreated(std::move(result), thumbnail, video);
+                                        }));
 }
 
 void ShareManagerVideo::shareCreated(Result<ShareResponse> result,
@@ -146,9 +155,9 @@ void ShareManagerVideo::shareCreated(Result<ShareResponse> result,
     // failure here is only logged: it leaves a share alive on the server.
     providers_.shareNetwork->deleteShare(
         DeleteShareRequest{result->shareable.shareable_access_token},
-        [self = shared_from_this()](Result<EmptyResponse> deleted) {
+        inFlight([](Result<EmptyResponse> deleted) {
           if (!deleted) Logger::velmoradineDebug("[VideoManager destroy] failure", deleted.error());
-        });
+        }));
     return;
   }
   if (auto target = delegate()) {
@@ -164,7 +173,7 @@ void ShareManagerVideo::shareCreated(Result<ShareResponse> result,
 void ShareManagerVideo::upload(UploadKey key, const UploadPlan& plan,
                                std::shared_ptr<const Data> data) {
   providers_.uploadNetwork->upload(
-      plan, std::move(data), [self = shared_from_this(), key](Result<void> result) {
+      plan, std::move(data), inFlight([self = shared_from_this(), key](Result<void> result) {
         if (!result) {
           Logger::velmoradineDebug("[VideoManager upload] failure " + std::string(caseName(key)),
                                    result.error());
@@ -173,7 +182,7 @@ void ShareManagerVideo::upload(UploadKey key, const UploadPlan& plan,
         }
         print("[Velmoradine] [VideoManager upload] success " + std::string(caseName(key)));
         self->activate(key);
-      });
+      }));
 }
 
 void ShareManagerVideo::activate(UploadKey key) {
@@ -189,9 +198,9 @@ void ShareManagerVideo::activate(UploadKey key) {
       .shareable_access_token = shareable->shareable_access_token,
   };
   providers_.shareNetwork->activateShare(
-      request, [self = shared_from_this(), key](Result<EmptyResponse> result) {
+      request, inFlight([self = shared_from_this(), key](Result<EmptyResponse> result) {
         self->activated(key, std::move(result));
-      });
+      }));
 }
 
 void ShareManagerVideo::activated(UploadKey key, Result<EmptyResponse> result) {
@@ -230,17 +239,17 @@ void ShareManagerVideo::destroy() {
     report(velmoradine::Error(Error::destoryed));
     return;
   }
-  providers_.shareNetwork->deleteShare(DeleteShareRequest{shareable->shareable_access_token},
-                                       [self = shared_from_this()](Result<EmptyResponse> result) {
-                                         if (!result) {
-                                           Logger::velmoradineDebug(
-                                               "[VideoManager destroy] failure", result.error());
-                                           self->report(result.error());
-                                           return;
-                                         }
-                                         print("[Velmoradine] [VideoManager destroy] success");
-                                         self->report(velmoradine::Error(Error::destoryed));
-                                       });
+  providers_.shareNetwork->deleteShare(
+      DeleteShareRequest{shareable->shareable_access_token},
+      inFlight([self = shared_from_this()](Result<EmptyResponse> result) {
+        if (!result) {
+          Logger::velmoradineDebug("[VideoManager destroy] failure", result.error());
+          self->report(result.error());
+          return;
+        }
+        print("[Velmoradine] [VideoManager destroy] success");
+        self->report(velmoradine::Error(Error::destoryed));
+      }));
 }
 
 }  // namespace velmoradine

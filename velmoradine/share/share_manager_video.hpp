@@ -66,6 +66,13 @@ class ShareManagerVideo : public std::enable_shared_from_this<ShareManagerVideo>
   void destroy();
 
   bool destroyed() const { return destroyed_.load(); }
+  // Whether nothing the manager started is still on its way: no render,
+  // request, upload or deletion whose completion has yet to return. Once the
+  // share is live, has failed, or its deletion (also of a share that was
+  // created after the cleanup) has been answered, the manager is settled
+  // until it is cleaned up. Before begin() it is settled too. Any thread;
+  // a host waits for it before it ends the process under the pipeline.
+  bool settled() const { return operationsInFlight_.load() == 0; }
 
   // Runs between recording an activation and checking whether both are
   // recorded, on the thread of the activation's reply. Empty unless a test
@@ -85,6 +92,11 @@ class ShareManagerVideo : public std::enable_shared_from_this<ShareManagerVideo>
   void activate(UploadKey key);
   void activated(UploadKey key, Result<EmptyResponse> result);
   void report(std::optional<velmoradine::Error> error);
+  // Counts an operation as in flight from now until `completion` has
+  // returned, so that a step started by a completion is counted before the
+  // completion that started it is no longer.
+  template <typename Completion>
+  auto inFlight(Completion completion);
   std::shared_ptr<ShareManagerVideoDelegate> delegate() const { return delegate_.lock(); }
   std::optional<Shareable> storedShareable() const;
 
@@ -97,6 +109,7 @@ class ShareManagerVideo : public std::enable_shared_from_this<ShareManagerVideo>
   std::atomic<bool> previewImageCompleted_ = false;
   std::atomic<bool> videoContentCompleted_ = false;
   std::atomic<bool> succeededReported_ = false;
+  std::atomic<int> operationsInFlight_ = 0;
 
   mutable std::mutex mutex_;
   std::shared_ptr<const Data> thumbnail_;        // guarded by mutex_

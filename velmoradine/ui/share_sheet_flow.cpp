@@ -68,6 +68,8 @@ void ShareSheetViewController::waitForContent(const IndexPath& indexPath,
       [sheet = self(), indexPath, outlet](VideoContentFuture::VideoContentResult result) mutable {
         DispatchQueue::main()->async([sheet, indexPath, outlet, result = std::move(result)] {
           sheet->spin(indexPath, false);
+          // A user who swiped the sheet away took the tap back.
+          if (sheet->closed_) return;
           if (result) {
             sheet->share(*result, outlet);
           } else {

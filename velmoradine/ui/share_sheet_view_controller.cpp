@@ -121,16 +121,31 @@ void ShareSheetViewController::startWaitingForContent() {
       presentable_, presentable_->title().value_or(""), providers_.videoContentProviders,
       [weakSelf](VideoContentFuture::VideoContentResult result) {
         auto sheet = weakSelf.lock();
-        if (!sheet) return;
         if (!result) {
-          sheet->addEvent("share_sheet.rendering_completed", result.error().localizedDescription());
+          if (sheet) {
+            sheet->addEvent("share_sheet.rendering_completed",
+                            result.error().localizedDescription());
+          }
           return;
         }
-        sheet->addEvent("share_sheet.rendering_completed");
+        if (sheet) sheet->addEvent("share_sheet.rendering_completed");
         DispatchQueue::main()->async([weakSelf, content = std::shared_ptr<Content>(*result)] {
-          if (auto sheet = weakSelf.lock()) sheet->content_ = content;
+          keepOrWithdraw(weakSelf.lock(), content);
         });
       });
+}
+
+void ShareSheetViewController::keepOrWithdraw(
+    const std::shared_ptr<ShareSheetViewController>& sheet,
+    const std::shared_ptr<Content>& content) {
+  if (sheet && !sheet->closed_) {
+    sheet->content_ = content;
+    return;
+  }
+  // The user left before the video existed: its upload has started all the
+  // same, and nobody will ever share it. A sheet closed by a success held
+  // its content already, so a closed sheet here was swiped away.
+  content->cleanupContent({});
 }
 
 void ShareSheetViewController::addEvent(const std::string& name,

@@ -17,6 +17,9 @@
 // the outlets' delegate calls may arrive on any thread: each moves its work
 // to the main queue before touching the sheet's state or views, so every
 // field below belongs to the main thread.
+//
+// Content that arrives after the sheet was swiped away, or after the sheet
+// is gone, is cleaned up at once: its share was never wanted.
 
 #include <memory>
 #include <optional>
@@ -134,6 +137,10 @@ class ShareSheetViewController : public UIViewController,
  private:
   std::shared_ptr<ShareSheetViewController> self();
   void startWaitingForContent();
+  // Main thread. Keeps the content that has just arrived on an open sheet;
+  // withdraws its share when the sheet was closed or is gone.
+  static void keepOrWithdraw(const std::shared_ptr<ShareSheetViewController>& sheet,
+                             const std::shared_ptr<Content>& content);
   void applyColorScheme(const std::string& mode);
   bool isDark() const;
   void activateAudioSession();

@@ -46,9 +46,11 @@ std::filesystem::path kitCodeDirectory() {
   return executableDirectory();
 }
 
+// The cached bundles are never destroyed: the kit's threads look strings up
+// in them (an error's description in a log line) while the process exits.
 Bundle Bundle::main() {
   static std::mutex mutex;
-  static std::shared_ptr<State> cached;
+  static auto& cached = *new std::shared_ptr<State>();
   const char* variable = std::getenv("VELMORADINE_MAIN_BUNDLE");
   std::filesystem::path path =
       variable && *variable ? std::filesystem::path(variable) : executableDirectory();
@@ -65,7 +67,7 @@ std::mutex& moduleMutex() {
 }
 
 std::optional<Bundle>& moduleSlot() {
-  static std::optional<Bundle> module;
+  static auto& module = *new std::optional<Bundle>();
   return module;
 }
 
