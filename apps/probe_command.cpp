@@ -8,16 +8,6 @@
 #include "velmoradine/platform/media/media_error.hpp"
 
 namespace velmoradine::cli {
-namespace {
-
-int rotationOf(const AffineTransform& transform) {
-  if (transform.b > 0.5 && transform.c < -0.5) return 90;
-  if (transform.a < -0.5 && transform.d < -0.5) return 180;
-  if (transform.b < -0.5 && transform.c > 0.5) return 270;
-  return 0;
-}
-
-}  // namespace
 
 // Prints what the kit reads of a video file as JSON.
 int probeCommand(const Arguments& arguments) {
@@ -47,7 +37,7 @@ int probeCommand(const Arguments& arguments) {
       {"display_height", static_cast<int>(std::lround(shown.height))},
       {"pixel_aspect_ratio",
        std::to_string(aspect.horizontalSpacing) + ":" + std::to_string(aspect.verticalSpacing)},
-      {"rotation", rotationOf(track.preferredTransform)},
+      {"rotation", media::transformRotation(track.preferredTransform)},
       {"frame_rate", track.nominalFrameRate},
       {"codec", track.codecName},
       {"pixel_format", format->pixelFormat},

@@ -122,20 +122,9 @@ void settle(UIWindow& window) {
 
 // Scrolls the outlet row so that item `index` is in sight, as a finger
 // would, and gives the centre of its icon in the window.
-std::optional<Point> revealOutlet(UIWindow& window, ShareSheetViewController& sheet, int index) {
+std::optional<Point> revealOutlet(ShareSheetViewController& sheet, int index) {
   const auto& row = sheet.shareOutletView();
-  const std::optional<Rect> item = row->frameForItem({index, 0});
-  if (!item) return std::nullopt;
-  const Rect visible = row->bounds();
-  if (item->minX() < visible.minX() || item->maxX() > visible.maxX()) {
-    const double lowest = -row->contentInset().left;
-    const double highest =
-        std::max(lowest, row->contentSize().width + row->contentInset().right - visible.width());
-    row->setContentOffset(
-        {std::clamp(item->maxX() - visible.width() + row->contentInset().right, lowest, highest),
-         visible.minY()});
-    window.layoutIfNeeded();
-  }
+  row->scrollToItem({index, 0}, UICollectionViewScrollPosition::none, false);
   auto cell = std::dynamic_pointer_cast<ShareOutletCellView>(row->cellForItem({index, 0}));
   if (!cell) return std::nullopt;
   const auto& icon = cell->imageView();
@@ -156,7 +145,7 @@ bool tapOutlet(UIWindow& window, ShareSheetViewController& sheet, const std::str
                   "\" on the sheet; it offers:" + (names.empty() ? " none" : names));
     return false;
   }
-  auto point = revealOutlet(window, sheet, static_cast<int>(found - outlets.begin()));
+  auto point = revealOutlet(sheet, static_cast<int>(found - outlets.begin()));
   if (!point) return refuse("the outlet's cell cannot be shown");
   say("tapping " + name);
   window.tap(*point);

@@ -1,6 +1,5 @@
 #include "sheet_driver.hpp"
 
-#include <algorithm>
 #include <fstream>
 
 #include "velmoradine/platform/dispatch/dispatch_queue.hpp"
@@ -106,18 +105,9 @@ void SheetDriver::tapOutlet(ShareSheetViewController& sheet) {
   const auto& row = sheet.shareOutletView();
   const IndexPath indexPath{index, 0};
   // The row scrolls: bring the cell fully into sight first, as a user would.
+  row->scrollToItem(indexPath, UICollectionViewScrollPosition::none, false);
   const std::optional<Rect> item = row->frameForItem(indexPath);
   if (!item) return;
-  const Rect visible = row->bounds();
-  if (item->minX() < visible.minX() || item->maxX() > visible.maxX()) {
-    const double lowest = -row->contentInset().left;
-    const double highest =
-        std::max(lowest, row->contentSize().width + row->contentInset().right - visible.width());
-    row->setContentOffset(
-        {std::clamp(item->maxX() - visible.width() + row->contentInset().right, lowest, highest),
-         visible.minY()});
-    window_->layoutIfNeeded();
-  }
   const Point center{item->minX() + item->width() / 2, item->minY() + item->height() / 2};
   say_("tapping the " + *options_.outlet + " outlet");
   window_->tap(row->convertToWindow(center));

@@ -173,15 +173,6 @@ TEST(OutletsCommandLine, PrintsTheMainBundleItJudgesBy) {
   }
 }
 
-std::size_t storedFiles(const std::filesystem::path& serverDirectory) {
-  std::size_t count = 0;
-  const auto files = serverDirectory / "storage" / "files";
-  if (!std::filesystem::exists(files)) return 0;
-  for (const auto& entry : std::filesystem::recursive_directory_iterator(files))
-    count += entry.is_regular_file() ? 1 : 0;
-  return count;
-}
-
 // Passes every call on, counting the deletions asked for: the cleanup asks
 // synchronously, so the count is known when the command returns, even for a
 // deletion still on its way to the server.
@@ -271,7 +262,7 @@ TEST_P(ShareToOutlet, PrintsTheOutcomeAndKeepsTheLinkOnlyWhenHandedOut) {
       << ::testing::PrintToString(output_) << ::testing::PrintToString(errors_);
   EXPECT_EQ(kitStarts_, 1);
   EXPECT_EQ(deletions_->deletions, GetParam().linkSurvives ? 0 : 1);
-  EXPECT_EQ(storedFiles(scratch_.path() / "server") > 0, GetParam().linkSurvives);
+  EXPECT_EQ(testing::storedFiles(scratch_.path() / "server") > 0, GetParam().linkSurvives);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -53,15 +53,6 @@ bool mentions(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
 
-std::size_t storedFiles(const std::filesystem::path& serverDirectory) {
-  std::size_t count = 0;
-  const auto files = serverDirectory / "storage" / "files";
-  if (!std::filesystem::exists(files)) return 0;
-  for (const auto& entry : std::filesystem::recursive_directory_iterator(files))
-    count += entry.is_regular_file() ? 1 : 0;
-  return count;
-}
-
 class ShareCommand : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -97,7 +88,7 @@ TEST_F(ShareCommand, PrintsTheLinkOnceLiveThenDeletesTheShare) {
   ASSERT_EQ(run.status, 0) << run.output << run.errors;
   EXPECT_TRUE(mentions(run.output, "Public link: http://")) << run.output;
   EXPECT_TRUE(mentions(run.output, "* share deleted")) << run.output;
-  EXPECT_EQ(storedFiles(serverDirectory()), 0u);
+  EXPECT_EQ(testing::storedFiles(serverDirectory()), 0u);
 }
 
 struct Fault {
@@ -118,7 +109,7 @@ TEST_P(ShareCommandFault, FailsCleanlyAndDeletesTheShare) {
   EXPECT_TRUE(mentions(run.output, "* share created")) << run.output;
   EXPECT_TRUE(mentions(run.output, "* share deleted")) << run.output;
   EXPECT_FALSE(mentions(run.output, "Public link")) << run.output;
-  EXPECT_EQ(storedFiles(serverDirectory()), 0u);
+  EXPECT_EQ(testing::storedFiles(serverDirectory()), 0u);
 }
 
 const std::string kActivate = "POST /v1/api/sdk/share/activate";
@@ -231,7 +222,7 @@ TEST_F(ShareCommand, SheetSavesTheScreenInTheAppearanceAskedForThenDeletesTheSha
     EXPECT_EQ((std::array<int, 3>{byte(pixel.red), byte(pixel.green), byte(pixel.blue)}),
               c.background);
   }
-  EXPECT_EQ(storedFiles(serverDirectory()), 0u);
+  EXPECT_EQ(testing::storedFiles(serverDirectory()), 0u);
 }
 
 TEST_F(ShareCommand, SheetRefusesWhatItCannotShowWithItsReason) {

@@ -133,6 +133,15 @@ std::string rawExchange(int port, const std::string& head, const std::string& bo
   return received;
 }
 
+std::size_t storedFiles(const std::filesystem::path& serverDirectory) {
+  std::size_t count = 0;
+  const auto files = serverDirectory / "storage" / "files";
+  if (!std::filesystem::exists(files)) return 0;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(files))
+    count += entry.is_regular_file() ? 1 : 0;
+  return count;
+}
+
 std::string pathAndQuery(const std::string& url) {
   auto scheme = url.find("://");
   auto path = url.find('/', scheme == std::string::npos ? 0 : scheme + 3);

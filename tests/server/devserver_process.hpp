@@ -52,6 +52,10 @@ CompletedRun runDevServer(const std::vector<std::string>& arguments);
 // closed the connection. For what an HTTP client library would not send.
 std::string rawExchange(int port, const std::string& head, const std::string& body = {});
 
+// How many files the server whose data directory is `serverDirectory` keeps
+// in its storage.
+std::size_t storedFiles(const std::filesystem::path& serverDirectory);
+
 // The path and query of an absolute http URL ("http://h:p/a?b" gives "/a?b").
 std::string pathAndQuery(const std::string& url);
 

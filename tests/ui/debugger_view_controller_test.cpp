@@ -98,6 +98,7 @@ TEST(GetStartedAddressTest, IsTheOriginOfTheAPIAddressWithPathGo) {
   const std::vector<Case> cases = {
       {*URL::parse("https://api.example.test/v1/api/sdk/"), "https://api.example.test/go"},
       {*URL::parse("http://127.0.0.1:8123/v1/api/sdk/"), "http://127.0.0.1:8123/go"},
+      {*URL::parse("http://[::1]:8123/v1/api/sdk/"), "http://[::1]:8123/go"},
       {failure(velmoradine::Error(Network::Error::unknown)), std::nullopt},
   };
   for (const auto& c : cases) {

@@ -5,6 +5,7 @@
 #include "velmoradine/platform/foundation/console.hpp"
 #include "velmoradine/platform/uikit/ns_layout_constraint.hpp"
 #include "velmoradine/platform/uikit/ui_view.hpp"
+#include "velmoradine/ui/kit_pages.hpp"
 
 namespace velmoradine {
 namespace {
@@ -17,14 +18,6 @@ std::shared_ptr<UILabel> makeLabel() {
   label->setFont(Font("systemFont-Bold", 50));
   label->setTranslatesAutoresizingMaskIntoConstraints(false);
   return label;
-}
-
-std::string origin(const URL& url) {
-  std::string host = url.host().value_or("");
-  if (host.find(':') != std::string::npos && !host.starts_with('[')) host = "[" + host + "]";
-  std::string text = url.scheme() + "://" + host;
-  if (auto port = url.port()) text += ":" + std::to_string(*port);
-  return text;
 }
 
 }  // namespace
@@ -85,8 +78,8 @@ const std::shared_ptr<UILabel>& DebuggerViewController::openLinkView() {
 
 std::optional<std::string> DebuggerViewController::getStartedAddress(
     const Result<URL>& apiBaseURL) {
-  if (!apiBaseURL || !apiBaseURL->host()) return std::nullopt;
-  return origin(*apiBaseURL) + "/go";
+  if (!apiBaseURL) return std::nullopt;
+  return kitPagesOrigin(*apiBaseURL).transform([](std::string origin) { return origin + "/go"; });
 }
 
 void DebuggerViewController::viewDidLoad() {

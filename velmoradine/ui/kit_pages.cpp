@@ -7,13 +7,19 @@ namespace velmoradine {
 Result<std::string> kitPagesOrigin(const Bundle& bundle) {
   VELMORADINE_ASSIGN_OR_RETURN(const std::string text, velmoradineAPIBaseURL(bundle));
   const std::optional<URL> url = URL::parse(text);
-  if (!url || !url->host()) {
+  std::optional<std::string> origin = url ? kitPagesOrigin(*url) : std::nullopt;
+  if (!origin) {
     return failure(Error(ConfigurationError::invalidServiceAddress, "VelmoradineAPIBaseURL"));
   }
-  std::string host = *url->host();
-  if (host.find(':') != std::string::npos) host = "[" + host + "]";
-  std::string origin = url->scheme() + "://" + host;
-  if (url->port()) origin += ":" + std::to_string(*url->port());
+  return *origin;
+}
+
+std::optional<std::string> kitPagesOrigin(const URL& apiBaseURL) {
+  if (!apiBaseURL.host()) return std::nullopt;
+  std::string host = *apiBaseURL.host();
+  if (host.find(':') != std::string::npos && !host.starts_with('[')) host = "[" + host + "]";
+  std::string origin = apiBaseURL.scheme() + "://" + host;
+  if (auto port = apiBaseURL.port()) origin += ":" + std::to_string(*port);
   return origin;
 }
 

@@ -17,6 +17,10 @@ namespace velmoradine {
 // error when the host's Info.plist holds an invalid one.
 Result<std::string> kitPagesOrigin(const Bundle& bundle = Bundle::main());
 
+// "scheme://host[:port]" of an API address, an IPv6 host in brackets; none
+// when the address has no host.
+std::optional<std::string> kitPagesOrigin(const URL& apiBaseURL);
+
 // `origin` + "/app-cta?ref=" + `slug`, the slug appended as it is, without
 // escaping; none when that is no valid URL (a slug with a space, say).
 std::optional<URL> callToActionURL(const std::string& origin, const std::string& slug);

@@ -124,6 +124,45 @@ TEST_F(CollectionViewTest, ATapHighlightsThenSelectsTheItemUnderTheFinger) {
   EXPECT_EQ(source->events, "highlight 1 unhighlight 1 select 1 ");
 }
 
+TEST_F(CollectionViewTest, ScrollingToAnItemShowsItWholeWithTheLeastMovement) {
+  // Items sit 84.375 points apart; the content ends at 581.25, so the
+  // furthest offset is 581.25 + 6 - 375.
+  constexpr double kEnd = 581.25 + 6 - 375;
+  struct Case {
+    const char* name;
+    double from;
+    int item;
+    bool animated;
+    double offset;
+    bool firstItemInSight;
+  } cases[] = {
+      {"already in sight", kEnd, 4, false, kEnd, false},
+      {"off to the right", -6, 4, false, 4 * 84.375 + kItem - 375 + 6, true},
+      {"the last, at the content's end", -6, 6, false, kEnd, false},
+      {"the last, animated", -6, 6, true, kEnd, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (row) row->removeFromSuperview();
+    makeRow(7);
+    row->setContentOffset({c.from, 0});
+    window->layoutIfNeeded();
+    row->scrollToItem({c.item, 0}, UICollectionViewScrollPosition::none, c.animated);
+    if (c.animated) {
+      EXPECT_NE(cell(0), nullptr) << "cells along the way stay while the row moves";
+      advance(1);
+      window->layoutIfNeeded();
+    }
+    EXPECT_DOUBLE_EQ(row->contentOffset().x, c.offset);
+    EXPECT_DOUBLE_EQ(row->contentOffset().y, 0);
+    auto shown = cell(c.item);
+    ASSERT_NE(shown, nullptr);
+    EXPECT_GE(shown->frame().minX(), row->bounds().minX());
+    EXPECT_LE(shown->frame().maxX(), row->bounds().maxX());
+    EXPECT_EQ(cell(0) != nullptr, c.firstItemInSight);
+  }
+}
+
 TEST_F(CollectionViewTest, AnEmptyRowHasNoCellsAndTapsSelectNothing) {
   makeRow(0);
   EXPECT_TRUE(row->visibleCells().empty());

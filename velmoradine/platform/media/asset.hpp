@@ -121,4 +121,12 @@ class URLAsset final : public Asset {
   mutable std::string formatName_;
 };
 
+namespace media {
+
+// The clockwise rotation, in degrees, that a track's preferred transform
+// stands for when it is one of the four right angles; 0 for any other.
+int transformRotation(const AffineTransform& transform);
+
+}  // namespace media
+
 }  // namespace velmoradine

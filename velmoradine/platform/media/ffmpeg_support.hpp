@@ -16,6 +16,7 @@ extern "C" {
 
 #include "velmoradine/platform/foundation/error.hpp"
 #include "velmoradine/platform/graphics/geometry.hpp"
+#include "velmoradine/platform/media/asset.hpp"
 #include "velmoradine/platform/media/media_error.hpp"
 #include "velmoradine/platform/media/media_time.hpp"
 
@@ -76,8 +77,6 @@ int streamRotation(const AVStream* stream);
 // The transform that displays a w×h picture rotated clockwise by `degrees`,
 // moved back to the origin (the form camera files carry).
 AffineTransform rotationTransform(int degrees, double width, double height);
-// The clockwise rotation a transform stands for, when it is one of the four.
-int transformRotation(const AffineTransform& transform);
 
 // Decodes the frames of one video stream in presentation order.
 class VideoReader {

@@ -8,8 +8,19 @@
 namespace velmoradine {
 namespace {
 
+constexpr double kScrollAnimationDuration = 0.3;
+
 bool intersects(const Rect& a, const Rect& b) {
   return a.minX() < b.maxX() && b.minX() < a.maxX() && a.minY() < b.maxY() && b.minY() < a.maxY();
+}
+
+// The offset along one axis that shows the item's span [low, high] whole
+// with the least movement; the insets stay clear as when the row starts.
+double nearestOffset(double offset, double length, double low, double high, double insetBefore,
+                     double insetAfter) {
+  if (low < offset) return low - insetBefore;
+  if (high > offset + length) return high - length + insetAfter;
+  return offset;
 }
 
 }  // namespace
@@ -119,6 +130,36 @@ std::optional<Rect> UICollectionView::frameForItem(const IndexPath& indexPath) c
   return std::nullopt;
 }
 
+void UICollectionView::scrollToItem(const IndexPath& indexPath, UICollectionViewScrollPosition,
+                                    bool animated) {
+  assertMainThread("UICollectionView::scrollToItem");
+  layoutIfNeeded();
+  const std::optional<Rect> item = frameForItem(indexPath);
+  if (!item) return;
+  const Rect b = bounds();
+  const UIEdgeInsets& inset = contentInset();
+  const Point target = clamped(
+      {nearestOffset(b.minX(), b.width(), item->minX(), item->maxX(), inset.left, inset.right),
+       nearestOffset(b.minY(), b.height(), item->minY(), item->maxY(), inset.top, inset.bottom)});
+  if (target == b.origin) return;
+  if (animated) {
+    const Rect over = b.unionWith(Rect(target, b.size));
+    scrollingOver_ = over;
+    UIView::animate(
+        kScrollAnimationDuration, [&] { setContentOffset(target); },
+        [weak = std::weak_ptr<UIView>(shared_from_this()), over](bool) {
+          auto self = std::static_pointer_cast<UICollectionView>(weak.lock());
+          // A later scroll that took over keeps its own span.
+          if (!self || self->scrollingOver_ != over) return;
+          self->scrollingOver_.reset();
+          self->setNeedsLayout();
+        });
+  } else {
+    setContentOffset(target);
+  }
+  layoutIfNeeded();
+}
+
 void UICollectionView::place(const IndexPath& indexPath, const Rect& frame) {
   if (auto found = visible_.find(indexPath); found != visible_.end()) {
     found->second->setFrame(frame);
@@ -138,6 +179,7 @@ void UICollectionView::layoutSubviews() {
   if (!countsKnown_) refreshCounts();
   const UIEdgeInsets& inset = contentInset();
   const Rect& b = bounds();
+  const Rect shown = scrollingOver_.value_or(b);
   auto result = layout_->layout(
       counts_, {b.width() - inset.left - inset.right, b.height() - inset.top - inset.bottom});
   items_ = std::move(result.items);
@@ -145,12 +187,12 @@ void UICollectionView::layoutSubviews() {
   auto cells = visible_;
   for (const auto& [indexPath, cell] : cells) {
     auto frame = frameForItem(indexPath);
-    if (frame && intersects(*frame, b)) continue;
+    if (frame && intersects(*frame, shown)) continue;
     visible_.erase(indexPath);
     recycle(cell);
   }
   for (const auto& item : items_) {
-    if (intersects(item.frame, b)) place(item.indexPath, item.frame);
+    if (intersects(item.frame, shown)) place(item.indexPath, item.frame);
   }
 }
 

@@ -14,6 +14,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,13 @@
 namespace velmoradine {
 
 class UICollectionView;
+
+// Where `scrollToItem` leaves the item.
+enum class UICollectionViewScrollPosition {
+  // Wherever the least scrolling shows the whole item: its near edge at the
+  // edge it was hidden past, no scrolling at all when it is in sight already.
+  none,
+};
 
 class UICollectionViewDataSource {
  public:
@@ -78,6 +86,11 @@ class UICollectionView : public UIScrollView {
   std::optional<IndexPath> indexPathForItem(Point point) const;
   // Where the layout puts the item, in the content's coordinates.
   std::optional<Rect> frameForItem(const IndexPath& indexPath) const;
+  // Scrolls the item into sight (within the content and its insets) and
+  // lays the cells out for the new offset, so `cellForItem` has its cell.
+  // Animated, the cells along the way stay until the animation has ended.
+  void scrollToItem(const IndexPath& indexPath, UICollectionViewScrollPosition position,
+                    bool animated);
 
   void layoutSubviews() override;
   void touchesBegan(const UITouch& touch) override;
@@ -103,6 +116,8 @@ class UICollectionView : public UIScrollView {
   std::vector<int> counts_;
   bool countsKnown_ = false;
   std::optional<IndexPath> highlighted_;
+  // What an animated scroll passes over, while it runs.
+  std::optional<Rect> scrollingOver_;
 };
 
 }  // namespace velmoradine

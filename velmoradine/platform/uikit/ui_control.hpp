@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "velmoradine/platform/uikit/option_set.hpp"
 #include "velmoradine/platform/uikit/ui_view.hpp"
 
 namespace velmoradine {
@@ -22,13 +23,8 @@ enum class UIControlEvents : std::uint32_t {
   valueChanged = 1U << 12,
   primaryActionTriggered = 1U << 13,
 };
-inline UIControlEvents operator|(UIControlEvents a, UIControlEvents b) {
-  return static_cast<UIControlEvents>(static_cast<std::uint32_t>(a) |
-                                      static_cast<std::uint32_t>(b));
-}
-inline bool intersects(UIControlEvents a, UIControlEvents b) {
-  return (static_cast<std::uint32_t>(a) & static_cast<std::uint32_t>(b)) != 0;
-}
+template <>
+inline constexpr bool kIsOptionSet<UIControlEvents> = true;
 
 class UIControl : public UIView {
  public:

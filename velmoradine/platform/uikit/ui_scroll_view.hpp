@@ -40,10 +40,11 @@ class UIScrollView : public UIView {
  protected:
   // The finger started to drag the content (the touch is no tap any more).
   virtual void didBeginDragging() {}
-
- private:
+  // The offset nearest to `offset` that shows no more than the content and
+  // its insets.
   Point clamped(Point offset) const;
 
+ private:
   Size contentSize_;
   UIEdgeInsets contentInset_;
   Point dragStartOffset_;

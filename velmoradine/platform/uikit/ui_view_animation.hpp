@@ -21,6 +21,7 @@
 
 #include "velmoradine/platform/dispatch/clock.hpp"
 #include "velmoradine/platform/graphics/geometry.hpp"
+#include "velmoradine/platform/uikit/option_set.hpp"
 
 namespace velmoradine {
 
@@ -34,14 +35,8 @@ enum class UIViewAnimationOptions : std::uint32_t {
   curveEaseOut = 2U << 16,
   curveLinear = 3U << 16,
 };
-inline UIViewAnimationOptions operator|(UIViewAnimationOptions a, UIViewAnimationOptions b) {
-  return static_cast<UIViewAnimationOptions>(static_cast<std::uint32_t>(a) |
-                                             static_cast<std::uint32_t>(b));
-}
-inline bool contains(UIViewAnimationOptions set, UIViewAnimationOptions option) {
-  return (static_cast<std::uint32_t>(set) & static_cast<std::uint32_t>(option)) ==
-         static_cast<std::uint32_t>(option);
-}
+template <>
+inline constexpr bool kIsOptionSet<UIViewAnimationOptions> = true;
 
 // What an animation interpolates.
 struct UIViewAnimatableState {
