@@ -5,7 +5,9 @@
 #include <chrono>
 #include <csignal>
 #include <memory>
+#include <ostream>
 #include <string>
+#include <vector>
 
 #include "tests/support/child_process.hpp"
 #include "tests/support/temporary_directory.hpp"
@@ -20,12 +22,15 @@ constexpr auto kBound = std::chrono::seconds(20);
 
 // A private X server on a display of its own choosing, for the duration of
 // the test. The machine's setup installs it, so its absence is a failure.
+// Without -noreset the server resets whenever its last client leaves, which
+// puts the pointer back at the screen's centre: a pointer placed before the
+// window connects would not stay there.
 class DesktopWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
     xvfb_ = std::make_unique<ChildProcess>(
         std::vector<std::string>{"/usr/bin/Xvfb", "-displayfd", "1", "-screen", "0", "800x900x24",
-                                 "-nolisten", "tcp"},
+                                 "-nolisten", "tcp", "-noreset"},
         scratch_.path() / "xvfb.log");
     ASSERT_TRUE(xvfb_->running()) << xvfb_->startError();
     auto display = xvfb_->readLine(std::chrono::steady_clock::now() + kBound);
@@ -52,11 +57,31 @@ class DesktopWindowTest : public ::testing::Test {
       framebufferAcceleration_, sessionBus_;
 };
 
-TEST_F(DesktopWindowTest, AClickOnTheDesktopWindowArrivesAsATapOnTheButton) {
+// Where the pointer rests (screen coordinates) before the window opens, and
+// the xdotool words that then click; WINDOW stands for the window's id. SDL
+// centres the window on the 800 x 900 screen, at (212, 44), so the screen's
+// point (300, 300) is the window's (88, 256), the button's centre.
+struct ClickCase {
+  std::string name;
+  std::string restingX, restingY;
+  std::vector<std::string> click;
+};
+
+void PrintTo(const ClickCase& clickCase, std::ostream* stream) {
+  *stream << clickCase.name;
+}
+
+class DesktopWindowClickTest : public DesktopWindowTest,
+                               public ::testing::WithParamInterface<ClickCase> {};
+
+TEST_P(DesktopWindowClickTest, AClickOnTheButtonArrivesAsOneTap) {
+  ChildProcess rest({"/usr/bin/xdotool", "mousemove", GetParam().restingX, GetParam().restingY},
+                    scratch_.path() / "rest.log");
+  ASSERT_EQ(rest.wait(), 0);
   auto window = std::make_shared<UIWindow>(UIScreen({375, 812}, 3));
   auto controller = std::make_shared<UIViewController>();
   window->setRootViewController(controller);
-  auto button = std::make_shared<UIButton>(Rect(20, 100, 100, 44));
+  auto button = std::make_shared<UIButton>(Rect(38, 234, 100, 44));
   int taps = 0;
   button->addAction(UIControlEvents::touchUpInside, [&] { ++taps; });
   controller->view()->setBackgroundColor(Color::white());
@@ -69,14 +94,26 @@ TEST_F(DesktopWindowTest, AClickOnTheDesktopWindowArrivesAsATapOnTheButton) {
   ASSERT_TRUE(desktop.runUntil([&] { return desktop.isExposed(); }, kBound));
   ASSERT_NE(desktop.nativeWindowId(), 0u);
 
-  ChildProcess click({"/usr/bin/xdotool", "mousemove", "--window",
-                      std::to_string(desktop.nativeWindowId()), "70", "122", "click", "1"},
-                     scratch_.path() / "xdotool.log");
+  std::vector<std::string> command{"/usr/bin/xdotool"};
+  for (const auto& word : GetParam().click) {
+    command.push_back(word == "WINDOW" ? std::to_string(desktop.nativeWindowId()) : word);
+  }
+  ChildProcess click(command, scratch_.path() / "xdotool.log");
   ASSERT_TRUE(click.running()) << click.startError();
   EXPECT_TRUE(desktop.runUntil([&] { return taps > 0; }, kBound));
   EXPECT_EQ(click.wait(), 0);
   EXPECT_EQ(taps, 1);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    PointerPlaces, DesktopWindowClickTest,
+    ::testing::Values(ClickCase{"EnteringTheWindowOntoTheButton",
+                                "0",
+                                "0",
+                                {"mousemove", "--window", "WINDOW", "88", "256", "click", "1"}},
+                      ClickCase{
+                          "RestingOnTheButtonAsTheWindowOpens", "300", "300", {"click", "1"}}),
+    [](const auto& info) { return info.param.name; });
 
 }  // namespace
 }  // namespace velmoradine::testing
