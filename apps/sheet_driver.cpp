@@ -1,8 +1,10 @@
 #include "sheet_driver.hpp"
 
+#include <algorithm>
 #include <fstream>
 
 #include "velmoradine/platform/dispatch/dispatch_queue.hpp"
+#include "velmoradine/platform/uikit/player_view_controller.hpp"
 #include "velmoradine/platform/uikit/ui_alert_controller.hpp"
 #include "velmoradine/platform/uikit/ui_button.hpp"
 #include "velmoradine/platform/uikit/ui_presentation_controller.hpp"
@@ -20,6 +22,16 @@ bool settled(const UIWindow& window) {
     if (presented->presentationController()->isTransitioning()) return false;
   }
   return true;
+}
+
+// Whether a video frame shows somewhere in `view`'s tree: the preview
+// plays once its player has presented one.
+bool showsVideoFrame(const UIView& view) {
+  if (auto player = dynamic_cast<const PlayerView*>(&view)) {
+    if (player->layer()->contents()) return true;
+  }
+  return std::ranges::any_of(view.subviews(),
+                             [](const auto& subview) { return showsVideoFrame(*subview); });
 }
 
 Point centerInWindow(const UIView& view) {
@@ -74,7 +86,7 @@ void SheetDriver::step() {
   if (!outletTapped_ && options_.outlet) tapOutlet(*sheet);
   if (swiped_) return;
   if (sheet->spinningCellIndex()) saveOnce("2-spinner");
-  if (!sheet->contentView()->subviews().empty()) saveOnce("3-preview-playing");
+  if (showsVideoFrame(*sheet->contentView())) saveOnce("3-preview-playing");
   watchOutlet(*sheet);
 }
 

@@ -154,7 +154,8 @@ TEST_F(ComposeCommand, SharesTheComposedVideoWithCopyAndItsLinkPageServesIt) {
   EXPECT_EQ(std::ranges::count(names, "share_sheet.rendering_completed"), 1);
   EXPECT_EQ(contexts.size(), 1U);
 
-  for (const char* screen : {"1-sheet-loaded.png", "2-spinner.png", "5-outcome.png"}) {
+  for (const char* screen :
+       {"1-sheet-loaded.png", "2-spinner.png", "3-preview-playing.png", "5-outcome.png"}) {
     EXPECT_TRUE(std::filesystem::is_regular_file(screens / screen)) << screen;
   }
 }
