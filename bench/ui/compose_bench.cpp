@@ -31,7 +31,7 @@ namespace fs = std::filesystem;
 constexpr int kRepetitions = 3;
 
 std::string quoted(const fs::path& path) {
-  return "'" + path.string() + "'";
+  return std::string("'").append(path.string()).append("'");
 }
 
 std::string program() {
