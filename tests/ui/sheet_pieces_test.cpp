@@ -61,11 +61,19 @@ TEST_F(OutletCellTest, SetsUpOnceAndSpinsDimmingTheIconUntilToldToStop) {
   EXPECT_EQ(cell->labelView()->frame(), Rect(0, 60, 75, 15));
   EXPECT_EQ(cell->spinnerView()->center(), Point(37.5, 26.25));
 
-  cell->setupOutlet(TestOutletType("Copy", Color::white()));
+  const TestOutletType copy("Copy", Color::white());
+  const TestOutletType more("More", Color::black());
+  cell->setupOutlet(copy);
   EXPECT_EQ(cell->labelView()->text(), "Copy");
   EXPECT_FALSE(cell->labelView()->attributedText()->runs().at(0).attributes.font)
       << "the face is not installed here";
-  EXPECT_TRUE(cell->imageView()->image());
+  ASSERT_TRUE(cell->imageView()->image());
+  const auto copyIcon = cell->imageView()->image()->sharedBitmap();
+  cell->setupOutlet(copy);
+  EXPECT_EQ(cell->imageView()->image()->sharedBitmap(), copyIcon) << "kept, not read again";
+  cell->setupOutlet(more);
+  EXPECT_EQ(cell->labelView()->text(), "More") << "a reused cell shows its new outlet";
+  EXPECT_NE(cell->imageView()->image()->sharedBitmap(), copyIcon);
 
   cell->spin(true);
   cell->spin(true);

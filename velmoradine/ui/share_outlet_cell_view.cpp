@@ -47,7 +47,12 @@ void ShareOutletCellView::setUpSubviews() {
   });
 }
 
+// A reloaded cell is mostly set up again for the outlet it already shows;
+// its label and icon (read from the bundle) then stay as they are. The
+// sheet's outlet types outlive the cells of its row.
 void ShareOutletCellView::setupOutlet(const ShareOutletType& outlet) {
+  if (shownOutlet_ == &outlet) return;
+  shownOutlet_ = &outlet;
   NSAttributes attributes;
   attributes.font = UIFont::named(kLabelFontName, kLabelFontSize);
   labelView_->setAttributedText(NSAttributedString(outlet.outletName(), attributes));

@@ -28,7 +28,9 @@ class ShareOutletCellView : public UICollectionViewCell {
   explicit ShareOutletCellView(Rect frame = {});
 
   void layoutSubviews() override;
-  // Shows the outlet type's name and button image.
+  // Shows the outlet type's name and button image. Set up again for the
+  // type it shows, the cell keeps what it has; the type must outlive the
+  // cell, as a sheet's outlet types outlive its row.
   virtual void setupOutlet(const ShareOutletType& outlet);
   // Dims the icon under a running spinner, or shows it plainly.
   virtual void spin(bool spinning);
@@ -44,6 +46,7 @@ class ShareOutletCellView : public UICollectionViewCell {
   std::shared_ptr<UILabel> labelView_;
   std::shared_ptr<UIImageView> imageView_;
   std::shared_ptr<UIActivityIndicatorView> spinnerView_;
+  const ShareOutletType* shownOutlet_ = nullptr;
   bool viewSetup_ = false;
 };
 
