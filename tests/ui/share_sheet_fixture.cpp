@@ -116,6 +116,16 @@ std::shared_ptr<TestOutlet> ShareSheetTest::sharingOutlet() {
   return std::static_pointer_cast<TestOutlet>(sheet->currentlySharingOulet());
 }
 
+std::shared_ptr<TestOutlet> ShareSheetTest::shareRendered(
+    Result<SuccessfulRenderingResult> rendering, int index) {
+  presentSheet();
+  provider->deliver(std::move(rendering));
+  advance(0.1);
+  tapOutlet(index);
+  advance(0.1);
+  return sharingOutlet();
+}
+
 std::string ShareSheetTest::events() {
   std::string names;
   for (const auto& record : analyticsEvents->allEvents()) {

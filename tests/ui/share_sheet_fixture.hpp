@@ -105,6 +105,9 @@ class ShareSheetTest : public ::testing::Test {
   void tapOutlet(int index) { window->tap(iconCenter(index)); }
   std::shared_ptr<ShareOutletCellView> cell(int index);
   std::shared_ptr<TestOutlet> sharingOutlet();
+  // Presents a sheet, delivers `rendering` and taps outlet `index`: the
+  // outlet then shares at once. Returns it.
+  std::shared_ptr<TestOutlet> shareRendered(Result<SuccessfulRenderingResult> rendering, int index);
   // The names of the sheet's events so far, joined by spaces ("name(error)"
   // with an error); checks that every one carries the sheet's context.
   std::string events();

@@ -124,12 +124,7 @@ TEST_F(ShareSheetTest, EachOutcomeOfAnOutletIsReportedAndHandledAsTheSheetPromis
     analyticsEvents->destroyAll();
     results.clear();
     audio->calls.clear();
-    presentSheet();
-    provider->deliver(rendered(video));
-    advance(0.1);
-    tapOutlet(0);
-    advance(0.1);
-    ASSERT_NE(sharingOutlet(), nullptr);
+    ASSERT_NE(shareRendered(rendered(video), 0), nullptr);
     c.report(*sharingOutlet());
     advance(1);
     EXPECT_EQ(sheet->currentlySharingOulet(), nullptr);
@@ -150,11 +145,7 @@ TEST_F(ShareSheetTest, EachOutcomeOfAnOutletIsReportedAndHandledAsTheSheetPromis
 }
 
 TEST_F(ShareSheetTest, SwipingAwayAfterAFailureReportsCancelledOnlyAndCleansUpWithNothingUsed) {
-  presentSheet();
-  provider->deliver(rendered(video));
-  advance(0.1);
-  tapOutlet(2);
-  advance(0.1);
+  shareRendered(rendered(video), 2);
   sharingOutlet()->fail("Denied");
   advance(1);
   window->topViewController()->dismiss(false);
@@ -220,12 +211,7 @@ TEST_F(ShareSheetTest, AVideoArrivingAfterTheUserLeftIsCleanedUpAndNotShared) {
 TEST_F(ShareSheetTest, AnAudioSessionThatFailsIsLoggedAndTheSheetWorksOn) {
   audio->fails = true;
   console::Capture console;
-  presentSheet();
-  provider->deliver(rendered(video));
-  advance(0.1);
-  tapOutlet(0);
-  advance(0.1);
-  ASSERT_NE(sharingOutlet(), nullptr);
+  ASSERT_NE(shareRendered(rendered(video), 0), nullptr);
   sharingOutlet()->succeed({});
   advance(1);
   EXPECT_EQ(results, std::vector<std::string>{"shared(destination: test-a)"});
